@@ -1,0 +1,5 @@
+#include "core/Lminit.h"
+
+TVLmUiControl::TVLmUiControl(TComponent* AOwner) : TCustomControl(AOwner) {}
+
+TVLmUiControl::~TVLmUiControl() = default;

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on a Debian machine (run as root, or with sudo).
+set -euo pipefail
+
+packages=(
+  cmake make
+  g++-mingw-w64-x86-64-posix
+  wine wine64
+  xvfb xauth
+  googletest
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,114 @@
+#include "webcam/LmWebCamera.h"
+
+#include <oleauto.h>
+
+#include <stdexcept>
+#include <string>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// A VARIANT that is cleared when it goes out of scope.
+class ScopedVariant {
+public:
+  ScopedVariant() { VariantInit(&m_Value); }
+  ScopedVariant(const ScopedVariant&) = delete;
+  ScopedVariant& operator=(const ScopedVariant&) = delete;
+  ~ScopedVariant() { VariantClear(&m_Value); }
+
+  VARIANT* Get() { return &m_Value; }
+
+  // The value as text; an empty variant is the empty string. A value with no text form
+  // raises, as a failed conversion does anywhere in the enumeration.
+  std::wstring ToString() {
+    if (m_Value.vt == VT_EMPTY) return std::wstring();
+    if (m_Value.vt == VT_BSTR) return m_Value.bstrVal ? std::wstring(m_Value.bstrVal, SysStringLen(m_Value.bstrVal)) : std::wstring();
+    VARIANT text;
+    VariantInit(&text);
+    if (VariantChangeType(&text, &m_Value, 0, VT_BSTR) != S_OK) throw std::runtime_error("device name is not text");
+    std::wstring result = text.bstrVal ? std::wstring(text.bstrVal, SysStringLen(text.bstrVal)) : std::wstring();
+    VariantClear(&text);
+    return result;
+  }
+
+private:
+  VARIANT m_Value;
+};
+
+// The class enumerator of one device category, or null when the category is empty or the
+// system device enumerator fails.
+ComPtr<IEnumMoniker> CreateCategoryEnumerator(const GUID& Category) {
+  ComPtr<ICreateDevEnum> deviceEnum;
+  if (CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                       reinterpret_cast<void**>(deviceEnum.GetAddressOf())) != S_OK)
+    return nullptr;
+  ComPtr<IEnumMoniker> monikers;
+  // S_FALSE means the category has no devices.
+  if (deviceEnum->CreateClassEnumerator(Category, monikers.GetAddressOf(), 0) != S_OK) return nullptr;
+  return monikers;
+}
+
+// Takes the next moniker; false at the end of the list. A success without a moniker is an
+// enumerator fault and raises.
+bool NextMoniker(IEnumMoniker* Monikers, ComPtr<IMoniker>& Moniker) {
+  Moniker.Reset();
+  if (Monikers->Next(1, Moniker.GetAddressOf(), nullptr) != S_OK) return false;
+  if (!Moniker) throw std::runtime_error("device enumerator returned no moniker");
+  return true;
+}
+
+void AddFriendlyName(IMoniker* Moniker, TStringList& List) {
+  ComPtr<IPropertyBag> bag;
+  if (FAILED(Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
+      !bag)
+    return;
+  ScopedVariant name;
+  if (bag->Read(L"FriendlyName", name.Get(), nullptr) == S_OK) List.Add(name.ToString());
+}
+
+}  // namespace
+
+int32_t EnumDevices(const GUID& Category, TStringList*& List) {
+  try {
+    if (!List) List = new TStringList();
+    List->Clear();
+  } catch (...) {
+    return 0;
+  }
+
+  int32_t count = 0;
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return 0;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    while (NextMoniker(monikers.Get(), moniker)) {
+      AddFriendlyName(moniker.Get(), *List);
+      ++count;
+    }
+  } catch (...) {
+    count = 0;  // lines already added stay in the list
+  }
+  return count;
+}
+
+bool ChooseDevice(const GUID& Category, int32_t Index, ComPtr<IBaseFilter>& Filter) {
+  Filter.Reset();
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return false;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    for (int32_t position = 0; NextMoniker(monikers.Get(), moniker); ++position) {
+      if (position != Index) continue;
+      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) != S_OK)
+        Filter.Reset();
+      break;
+    }
+  } catch (...) {
+    Filter.Reset();
+    return false;
+  }
+  return Filter != nullptr;
+}
