@@ -10,7 +10,6 @@
 # name another prefix (the demo keeps its own). WINEDEBUG defaults to silence.
 set -euo pipefail
 
-tools_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build_dir="${LM_BUILD_DIR:?LM_BUILD_DIR must name the build tree}"
 bin_dir="$build_dir/bin"
 export WINEPREFIX="${LM_WINEPREFIX:-$build_dir/wineprefix}"
