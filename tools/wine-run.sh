@@ -88,6 +88,10 @@ case "${1:-}" in
       wineserver --wait 2>/dev/null || true
       wineserver --persistent </dev/null >/dev/null 2>&1
     fi
+    # Start the prefix's system processes (services, device drivers) now, detached from any
+    # output: started by the first test program instead, they would inherit its output pipe
+    # and keep ctest waiting for it to close until the session ends.
+    wineboot </dev/null >/dev/null 2>&1
     exit 0
     ;;
   --session-stop)
