@@ -109,7 +109,13 @@ case "${1:-}" in
 esac
 
 ensure_display
-trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true' EXIT
+# A private Xvfb goes once Wine's processes on it have ended.
+stop_private_xvfb() {
+  [ -n "$xvfb_pid" ] || return 0
+  wineserver --wait 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap stop_private_xvfb EXIT
 prepare_prefix
 set +e
 wine "$@"
