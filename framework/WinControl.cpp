@@ -36,7 +36,7 @@ TShiftState KeyboardShiftState() {
 
 TWinControl::TWinControl(TComponent* AOwner) : TComponent(AOwner) {}
 
-TWinControl::~TWinControl() {}
+TWinControl::~TWinControl() { DestroyHandle(); }
 
 HWND TWinControl::Handle() {
   if (!m_Handle) CreateHandle();
