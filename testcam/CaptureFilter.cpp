@@ -1,0 +1,207 @@
+#include "testcam/CaptureFilter.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <new>
+
+#include "testcam/CapturePin.h"
+#include "testcam/Enumerators.h"
+#include "testcam/LmTestCam.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace lmcam {
+
+HRESULT CaptureFilter::Create(REFCLSID Clsid, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  const bool preview = IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview);
+  if (!preview && !IsEqualCLSID(Clsid, CLSID_LmTestCamera)) return CLASS_E_CLASSNOTAVAILABLE;
+  return CreateComObject<CaptureFilter>(riid, ppv, Clsid, preview);
+}
+
+CaptureFilter::CaptureFilter(REFCLSID Clsid, bool WithPreviewPin)
+    : m_Clsid(Clsid), m_DeviceName(WithPreviewPin ? kLmTestCameraPreviewName : kLmTestCameraName) {
+  // The pins count on this filter, which is the IUnknown they forward to.
+  IUnknown* self = static_cast<IBaseFilter*>(this);
+  m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Capture", PIN_CATEGORY_CAPTURE));
+  if (WithPreviewPin)
+    m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Preview", PIN_CATEGORY_PREVIEW));
+}
+
+CaptureFilter::~CaptureFilter() {
+  // The last reference can go while running only if a client broke the rules; still end the
+  // threads before the pins go.
+  Stop();
+}
+
+CapturePin* CaptureFilter::Pin(size_t Index) const { return m_Pins.at(Index).get(); }
+
+STDMETHODIMP CaptureFilter::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPersist) || IsEqualIID(riid, IID_IMediaFilter) ||
+      IsEqualIID(riid, IID_IBaseFilter)) {
+    *ppv = static_cast<IBaseFilter*>(this);
+    AddRef();
+    return S_OK;
+  }
+  if (AnswerInterface<IAMFilterMiscFlags>(this, riid, ppv) || AnswerInterface<ISpecifyPropertyPages>(this, riid, ppv))
+    return S_OK;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP CaptureFilter::GetClassID(CLSID* pClassID) {
+  if (!pClassID) return E_POINTER;
+  *pClassID = m_Clsid;
+  return S_OK;
+}
+
+HRESULT CaptureFilter::StartStreaming() {
+  for (const auto& pin : m_Pins) {
+    if (!pin->IsConnected()) continue;
+    const HRESULT hr = pin->StartStreaming();
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::Stop() {
+  std::lock_guard stateChange(m_StateChange);
+  {
+    std::lock_guard lock(m_Lock);
+    if (m_State == State_Stopped) return S_OK;
+    m_State = State_Stopped;
+  }
+  // Outside m_Lock: a thread blocked downstream may need a call into this filter to return.
+  for (const auto& pin : m_Pins) pin->StopStreaming();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::Pause() {
+  std::lock_guard stateChange(m_StateChange);
+  std::lock_guard lock(m_Lock);
+  if (m_State == State_Stopped) {
+    m_State = State_Paused;
+    const HRESULT hr = StartStreaming();
+    if (FAILED(hr)) {
+      m_State = State_Stopped;
+      m_Lock.unlock();
+      for (const auto& pin : m_Pins) pin->StopStreaming();
+      m_Lock.lock();
+      return hr;
+    }
+    return S_OK;
+  }
+  m_State = State_Paused;
+  for (const auto& pin : m_Pins) pin->Wake();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME tStart) {
+  std::lock_guard stateChange(m_StateChange);
+  std::lock_guard lock(m_Lock);
+  if (m_State == State_Stopped) {
+    m_State = State_Paused;
+    const HRESULT hr = StartStreaming();
+    if (FAILED(hr)) {
+      m_State = State_Stopped;
+      m_Lock.unlock();
+      for (const auto& pin : m_Pins) pin->StopStreaming();
+      m_Lock.lock();
+      return hr;
+    }
+  }
+  m_StartTime = tStart;
+  m_State = State_Running;
+  for (const auto& pin : m_Pins) pin->Wake();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::GetState(DWORD, FILTER_STATE* State) {
+  if (!State) return E_POINTER;
+  *State = m_State.load();
+  // A live source cannot cue data while paused.
+  return *State == State_Paused ? VFW_S_CANT_CUE : S_OK;
+}
+
+STDMETHODIMP CaptureFilter::SetSyncSource(IReferenceClock* pClock) {
+  std::lock_guard lock(m_Lock);
+  m_Clock = pClock;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::GetSyncSource(IReferenceClock** pClock) {
+  if (!pClock) return E_POINTER;
+  std::lock_guard lock(m_Lock);
+  *pClock = m_Clock.Get();
+  if (*pClock) (*pClock)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::EnumPins(IEnumPins** ppEnum) {
+  if (!ppEnum) return E_POINTER;
+  std::vector<ComPtr<IPin>> pins;
+  for (const auto& pin : m_Pins) pins.emplace_back(static_cast<IPin*>(pin.get()));
+  return CreatePinEnumerator(static_cast<IBaseFilter*>(this), pins, ppEnum);
+}
+
+STDMETHODIMP CaptureFilter::FindPin(LPCWSTR Id, IPin** ppPin) {
+  if (!ppPin) return E_POINTER;
+  *ppPin = nullptr;
+  if (!Id) return E_POINTER;
+  for (const auto& pin : m_Pins) {
+    if (pin->Name() == Id) {
+      *ppPin = static_cast<IPin*>(pin.get());
+      (*ppPin)->AddRef();
+      return S_OK;
+    }
+  }
+  return VFW_E_NOT_FOUND;
+}
+
+STDMETHODIMP CaptureFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
+  if (!pInfo) return E_POINTER;
+  std::lock_guard lock(m_Lock);
+  const size_t length = std::min(m_Name.size(), std::size(pInfo->achName) - 1);
+  std::wmemcpy(pInfo->achName, m_Name.c_str(), length);
+  pInfo->achName[length] = L'\0';
+  pInfo->pGraph = m_Graph;
+  if (pInfo->pGraph) pInfo->pGraph->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
+  std::lock_guard lock(m_Lock);
+  m_Graph = pGraph;
+  m_Name = pName ? pName : L"";
+  m_EventSink = nullptr;
+  if (pGraph) {
+    // Keep no reference: the graph holds this filter, and the sink is part of the graph.
+    ComPtr<IMediaEventSink> sink;
+    if (SUCCEEDED(pGraph->QueryInterface(IID_PPV_ARGS(&sink)))) m_EventSink = sink.Get();
+  }
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::QueryVendorInfo(LPWSTR* pVendorInfo) {
+  if (!pVendorInfo) return E_POINTER;
+  *pVendorInfo = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP_(ULONG) CaptureFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
+
+STDMETHODIMP CaptureFilter::GetPages(CAUUID* pPages) {
+  if (!pPages) return E_POINTER;
+  pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (!pPages->pElems) {
+    pPages->cElems = 0;
+    return E_OUTOFMEMORY;
+  }
+  pPages->cElems = 1;
+  pPages->pElems[0] = CLSID_LmTestCameraPropertyPage;
+  return S_OK;
+}
+
+}  // namespace lmcam

@@ -1,0 +1,101 @@
+#pragma once
+
+// The camera filter: a live video source with one "Capture" pin, or a "Capture" and a
+// "Preview" pin, that delivers the test pattern at the configured frame rate.
+//
+// Locks: m_StateChange serialises Stop / Pause / Run (and is held while the streaming threads
+// are joined); m_Lock guards the fields of the filter and its pins. The streaming threads take
+// neither: they read the state and the start time from atomics.
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "testcam/ComObject.h"
+
+namespace lmcam {
+
+class CapturePin;
+
+class CaptureFilter : public IBaseFilter, public IAMFilterMiscFlags, public ISpecifyPropertyPages {
+public:
+  using PrimaryInterface = IBaseFilter;
+
+  // Creates the filter of class Clsid (CLSID_LmTestCamera or CLSID_LmTestCameraPreview).
+  static HRESULT Create(REFCLSID Clsid, REFIID riid, void** ppv);
+
+  // IUnknown (AddRef and Release come from ComObject)
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+  STDMETHODIMP_(ULONG) AddRef() override = 0;
+  STDMETHODIMP_(ULONG) Release() override = 0;
+
+  // IPersist
+  STDMETHODIMP GetClassID(CLSID* pClassID) override;
+
+  // IMediaFilter
+  STDMETHODIMP Stop() override;
+  STDMETHODIMP Pause() override;
+  STDMETHODIMP Run(REFERENCE_TIME tStart) override;
+  STDMETHODIMP GetState(DWORD dwMilliSecsTimeout, FILTER_STATE* State) override;
+  STDMETHODIMP SetSyncSource(IReferenceClock* pClock) override;
+  STDMETHODIMP GetSyncSource(IReferenceClock** pClock) override;
+
+  // IBaseFilter
+  STDMETHODIMP EnumPins(IEnumPins** ppEnum) override;
+  STDMETHODIMP FindPin(LPCWSTR Id, IPin** ppPin) override;
+  STDMETHODIMP QueryFilterInfo(FILTER_INFO* pInfo) override;
+  STDMETHODIMP JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) override;
+  STDMETHODIMP QueryVendorInfo(LPWSTR* pVendorInfo) override;
+
+  // IAMFilterMiscFlags
+  STDMETHODIMP_(ULONG) GetMiscFlags() override;
+
+  // ISpecifyPropertyPages
+  STDMETHODIMP GetPages(CAUUID* pPages) override;
+
+  // For the pins.
+  std::recursive_mutex& Lock() { return m_Lock; }
+  FILTER_STATE State() const { return m_State.load(); }
+  // The graph the filter joined, or nullptr (under Lock()).
+  IFilterGraph* Graph() const { return m_Graph; }
+  // Where the streaming threads report events, or nullptr (under Lock()).
+  IMediaEventSink* EventSink() const { return m_EventSink; }
+  // The stream start time of the last Run, in reference clock time.
+  REFERENCE_TIME StartTime() const { return m_StartTime.load(); }
+  // The reference clock, or nullptr (under Lock()).
+  IReferenceClock* Clock() const { return m_Clock.Get(); }
+  const std::wstring& DeviceName() const { return m_DeviceName; }
+  size_t PinCount() const { return m_Pins.size(); }
+  CapturePin* Pin(size_t Index) const;
+
+protected:
+  CaptureFilter(REFCLSID Clsid, bool WithPreviewPin);
+  virtual ~CaptureFilter();
+
+private:
+  // Stopped -> Paused: commits the allocators and starts the streaming threads (under both
+  // locks).
+  HRESULT StartStreaming();
+
+  const CLSID m_Clsid;
+  const std::wstring m_DeviceName;
+  std::vector<std::unique_ptr<ComPart<CapturePin>>> m_Pins;  // fixed after construction
+
+  std::mutex m_StateChange;       // any thread changing the state; never the streaming threads
+  std::recursive_mutex m_Lock;    // any thread; never the streaming threads
+  std::atomic<FILTER_STATE> m_State{State_Stopped};  // written under both locks, read by all
+  std::atomic<REFERENCE_TIME> m_StartTime{0};        // written under both locks by Run
+  Microsoft::WRL::ComPtr<IReferenceClock> m_Clock;   // under m_Lock
+  IFilterGraph* m_Graph = nullptr;           // raw: the graph holds the filter (under m_Lock)
+  IMediaEventSink* m_EventSink = nullptr;    // raw: an interface of m_Graph (under m_Lock)
+  std::wstring m_Name;                       // given by JoinFilterGraph (under m_Lock)
+};
+
+}  // namespace lmcam

@@ -1,0 +1,34 @@
+#pragma once
+
+// The class object of each class the DLL serves: the two camera filters and their pages.
+
+#include <windows.h>
+
+#include <unknwn.h>
+
+namespace lmcam {
+
+using CreateFunction = HRESULT (*)(REFCLSID Clsid, REFIID riid, void** ppv);
+
+class ClassFactory : public IClassFactory {
+public:
+  using PrimaryInterface = IClassFactory;
+
+  ClassFactory(REFCLSID Clsid, CreateFunction Create) : m_Clsid(Clsid), m_Create(Create) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+  STDMETHODIMP CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override;
+  STDMETHODIMP LockServer(BOOL fLock) override;
+
+protected:
+  virtual ~ClassFactory() = default;
+
+private:
+  const CLSID m_Clsid;
+  const CreateFunction m_Create;
+};
+
+// The class object for Clsid, or CLASS_E_CLASSNOTAVAILABLE.
+HRESULT GetClassObject(REFCLSID Clsid, REFIID riid, void** ppv);
+
+}  // namespace lmcam

@@ -1,0 +1,337 @@
+#include "testcam/CameraRig.h"
+
+#include <dvdmedia.h>
+
+#include <cstring>
+
+namespace camtest {
+
+std::vector<std::wstring> ListVideoDevices() {
+  std::vector<std::wstring> names;
+  ComPtr<ICreateDevEnum> devices;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devices))))
+    return names;
+  ComPtr<IEnumMoniker> monikers;
+  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return names;
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) {
+      VARIANT name;
+      VariantInit(&name);
+      if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR) names.emplace_back(name.bstrVal);
+      VariantClear(&name);
+    }
+    moniker.Reset();
+  }
+  return names;
+}
+
+ComPtr<IBaseFilter> BindCamera(const std::wstring& Name) {
+  ComPtr<ICreateDevEnum> devices;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devices))))
+    return nullptr;
+  ComPtr<IEnumMoniker> monikers;
+  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return nullptr;
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    bool match = false;
+    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) {
+      VARIANT name;
+      VariantInit(&name);
+      match = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR && Name == name.bstrVal;
+      VariantClear(&name);
+    }
+    if (match) {
+      ComPtr<IBaseFilter> filter;
+      if (SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter)))) return filter;
+      return nullptr;
+    }
+    moniker.Reset();
+  }
+  return nullptr;
+}
+
+ComPtr<IPin> PinOf(IBaseFilter* Filter, const wchar_t* Id) {
+  ComPtr<IPin> pin;
+  if (Filter && FAILED(Filter->FindPin(Id, &pin))) pin.Reset();
+  return pin;
+}
+
+void DeleteType(AM_MEDIA_TYPE* Type) {
+  if (!Type) return;
+  if (Type->pbFormat) CoTaskMemFree(Type->pbFormat);
+  if (Type->pUnk) Type->pUnk->Release();
+  CoTaskMemFree(Type);
+}
+
+const BITMAPINFOHEADER* BitmapOf(const AM_MEDIA_TYPE& Type) {
+  if (!Type.pbFormat) return nullptr;
+  if (IsEqualGUID(Type.formattype, FORMAT_VideoInfo) && Type.cbFormat >= sizeof(VIDEOINFOHEADER))
+    return &reinterpret_cast<const VIDEOINFOHEADER*>(Type.pbFormat)->bmiHeader;
+  if (IsEqualGUID(Type.formattype, FORMAT_VideoInfo2) && Type.cbFormat >= sizeof(VIDEOINFOHEADER2))
+    return &reinterpret_cast<const VIDEOINFOHEADER2*>(Type.pbFormat)->bmiHeader;
+  return nullptr;
+}
+
+REFERENCE_TIME FrameIntervalOf(const AM_MEDIA_TYPE& Type) {
+  if (!BitmapOf(Type)) return 0;
+  if (IsEqualGUID(Type.formattype, FORMAT_VideoInfo))
+    return reinterpret_cast<const VIDEOINFOHEADER*>(Type.pbFormat)->AvgTimePerFrame;
+  return reinterpret_cast<const VIDEOINFOHEADER2*>(Type.pbFormat)->AvgTimePerFrame;
+}
+
+int DecodeCounter(const BYTE* Picture, LONG Width, LONG Height) {
+  // 16 cells of 8 x 8 pixels on the top rows of the picture, most significant bit first,
+  // white = 1, black = 0. The DIB is bottom-up: picture row y is buffer row Height - 1 - y.
+  if (Width < 128 || Height < 8) return -1;
+  const LONG stride = (Width * 3 + 3) & ~3;
+  int value = 0;
+  for (int cell = 0; cell < 16; ++cell) {
+    const LONG x = cell * 8 + 4, y = 4;
+    const BYTE* pixel = Picture + static_cast<size_t>(Height - 1 - y) * stride + x * 3;
+    int bit;
+    if (pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255)
+      bit = 1;
+    else if (pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0)
+      bit = 0;
+    else
+      return -1;
+    value = value << 1 | bit;
+  }
+  return value;
+}
+
+// SampleCollector
+
+STDMETHODIMP SampleCollector::SampleCB(double, IMediaSample* Sample) {
+  HANDLE gate;
+  DWORD timeout;
+  {
+    std::lock_guard lock(m_Lock);
+    REFERENCE_TIME start = 0, stop = 0;
+    if (Sample->GetTime(&start, &stop) != S_OK) m_AllTimed = false;
+    m_Starts.push_back(start);
+    if (Sample->IsSyncPoint() != S_OK) m_AllSync = false;
+    BYTE* data = nullptr;
+    int counter = -1;
+    if (m_Width && SUCCEEDED(Sample->GetPointer(&data)) &&
+        Sample->GetActualDataLength() >= ((m_Width * 3 + 3) & ~3) * m_Height)
+      counter = DecodeCounter(data, m_Width, m_Height);
+    m_Counters.push_back(counter);
+    gate = m_Gate;
+    timeout = m_GateTimeout;
+  }
+  if (gate) WaitForSingleObject(gate, timeout);
+  return S_OK;
+}
+
+void SampleCollector::SetPictureSize(LONG Width, LONG Height) {
+  std::lock_guard lock(m_Lock);
+  m_Width = Width;
+  m_Height = Height;
+}
+
+int SampleCollector::Count() const {
+  std::lock_guard lock(m_Lock);
+  return static_cast<int>(m_Starts.size());
+}
+
+std::vector<REFERENCE_TIME> SampleCollector::StartTimes() const {
+  std::lock_guard lock(m_Lock);
+  return m_Starts;
+}
+
+std::vector<int> SampleCollector::Counters() const {
+  std::lock_guard lock(m_Lock);
+  return m_Counters;
+}
+
+bool SampleCollector::AllSyncPoints() const {
+  std::lock_guard lock(m_Lock);
+  return m_AllSync;
+}
+
+bool SampleCollector::AllTimed() const {
+  std::lock_guard lock(m_Lock);
+  return m_AllTimed;
+}
+
+void SampleCollector::BlockOn(HANDLE Gate, DWORD TimeoutMs) {
+  std::lock_guard lock(m_Lock);
+  m_Gate = Gate;
+  m_GateTimeout = TimeoutMs;
+}
+
+bool SampleCollector::WaitForCount(int N, DWORD TimeoutMs) const {
+  const DWORD start = GetTickCount();
+  while (Count() < N) {
+    if (GetTickCount() - start > TimeoutMs) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+void SampleCollector::Reset() {
+  std::lock_guard lock(m_Lock);
+  m_Starts.clear();
+  m_Counters.clear();
+  m_AllSync = m_AllTimed = true;
+}
+
+// CaptureRig
+
+CaptureRig::CaptureRig(const std::wstring& CameraName) {
+  Camera = BindCamera(CameraName);
+  if (!Camera) return;
+  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Graph)))) return;
+  if (FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Builder))))
+    return;
+  if (FAILED(Builder->SetFiltergraph(Graph.Get()))) return;
+  if (FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Grabber)))) return;
+  if (FAILED(Grabber.As(&Grab))) return;
+  AM_MEDIA_TYPE rgb24{};
+  rgb24.majortype = MEDIATYPE_Video;
+  rgb24.subtype = MEDIASUBTYPE_RGB24;
+  if (FAILED(Grab->SetMediaType(&rgb24))) return;
+  Collector = Adopt(new SampleCollector());
+  if (FAILED(Grab->SetCallback(Collector.Get(), 0))) return;
+  if (FAILED(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Sink)))) return;
+  if (FAILED(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&PreviewSink))))
+    return;
+  if (FAILED(Graph->AddFilter(Camera.Get(), L"Camera")) || FAILED(Graph->AddFilter(Grabber.Get(), L"Grabber")) ||
+      FAILED(Graph->AddFilter(Sink.Get(), L"Sink")) || FAILED(Graph->AddFilter(PreviewSink.Get(), L"Preview sink")))
+    return;
+  if (FAILED(Graph.As(&Control)) || FAILED(Graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(Events.ReleaseAndGetAddressOf())))) return;
+  m_Ready = true;
+}
+
+CaptureRig::~CaptureRig() {
+  if (Control) Control->Stop();
+  if (Grab) Grab->SetCallback(nullptr, 0);
+}
+
+HRESULT CaptureRig::RenderPreview() {
+  return Builder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, Camera.Get(), nullptr, PreviewSink.Get());
+}
+
+HRESULT CaptureRig::RenderCapture() {
+  const HRESULT hr = Builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, Camera.Get(), Grabber.Get(),
+                                           Sink.Get());
+  LONG width = 0, height = 0;
+  if (SUCCEEDED(hr) && ConnectedSize(width, height)) Collector->SetPictureSize(width, height);
+  return hr;
+}
+
+bool CaptureRig::ConnectedSize(LONG& Width, LONG& Height) {
+  AM_MEDIA_TYPE type{};
+  if (FAILED(Grab->GetConnectedMediaType(&type))) return false;
+  const BITMAPINFOHEADER* bmi = BitmapOf(type);
+  const bool ok = bmi != nullptr;
+  if (ok) {
+    Width = bmi->biWidth;
+    Height = bmi->biHeight;
+  }
+  if (type.pbFormat) CoTaskMemFree(type.pbFormat);
+  if (type.pUnk) type.pUnk->Release();
+  return ok;
+}
+
+double CaptureRig::MeasureFrameRate(DWORD Milliseconds) {
+  Collector->Reset();
+  if (FAILED(Control->Run())) return -1;
+  // Measure from the first frame, so that the start-up of the graph does not count.
+  if (!Collector->WaitForCount(1, 5000)) {
+    Control->Stop();
+    return 0;
+  }
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  const int first = Collector->Count();
+  Sleep(Milliseconds);
+  const int last = Collector->Count();
+  QueryPerformanceCounter(&end);
+  Control->Stop();
+  const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
+  return (last - first) / seconds;
+}
+
+bool FinishesWithin(std::function<void()> Action, DWORD TimeoutMs) {
+  struct Job {
+    std::function<void()> Action;
+  };
+  auto* job = new Job{std::move(Action)};
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](LPVOID Parameter) -> DWORD {
+        auto* job = static_cast<Job*>(Parameter);
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        job->Action();
+        CoUninitialize();
+        delete job;
+        return 0;
+      },
+      job, 0, nullptr);
+  if (!thread) {
+    delete job;
+    return false;
+  }
+  const bool finished = WaitForSingleObject(thread, TimeoutMs) == WAIT_OBJECT_0;
+  CloseHandle(thread);
+  return finished;
+}
+
+// FakeSinkPin
+
+STDMETHODIMP FakeSinkPin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* pmt) {
+  std::lock_guard lock(Lock);
+  ++ReceiveConnectionCount;
+  OfferedFormatTypes.push_back(pmt->formattype);
+  if (FAILED(ReceiveConnectionResult)) return ReceiveConnectionResult;
+  Connector = pConnector;
+  return S_OK;
+}
+
+STDMETHODIMP FakeSinkPin::Disconnect() {
+  std::lock_guard lock(Lock);
+  if (!Connector) return S_FALSE;
+  Connector.Reset();
+  Allocator.Reset();
+  return S_OK;
+}
+
+STDMETHODIMP FakeSinkPin::ConnectedTo(IPin** pPin) {
+  std::lock_guard lock(Lock);
+  *pPin = Connector.Get();
+  if (!*pPin) return VFW_E_NOT_CONNECTED;
+  (*pPin)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP FakeSinkPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL) {
+  std::lock_guard lock(Lock);
+  Allocator = pAllocator;
+  return S_OK;
+}
+
+STDMETHODIMP FakeSinkPin::Receive(IMediaSample*) {
+  HANDLE gate;
+  HRESULT result;
+  {
+    std::lock_guard lock(Lock);
+    ++ReceiveCount;
+    gate = ReceiveGate;
+    result = ReceiveResult;
+  }
+  if (gate) WaitForSingleObject(gate, INFINITE);
+  return result;
+}
+
+int FakeSinkPin::Received() {
+  std::lock_guard lock(Lock);
+  return ReceiveCount;
+}
+
+}  // namespace camtest
