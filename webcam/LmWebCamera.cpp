@@ -112,3 +112,13 @@ bool ChooseDevice(const GUID& Category, int32_t Index, ComPtr<IBaseFilter>& Filt
   }
   return Filter != nullptr;
 }
+
+void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t PenWidth, COLORREF Color) {
+  HPEN pen = CreatePen(PS_SOLID, PenWidth < 1 ? 1 : PenWidth, Color);
+  HGDIOBJ previousPen = SelectObject(DC, pen);
+  HGDIOBJ previousBrush = SelectObject(DC, GetStockObject(NULL_BRUSH));
+  Rectangle(DC, Left, Top, Right, Bottom);
+  SelectObject(DC, previousPen);
+  DeleteObject(pen);
+  SelectObject(DC, previousBrush);
+}

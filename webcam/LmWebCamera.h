@@ -84,6 +84,10 @@ constexpr UINT WM_CAPTURE = WM_APP + 2;      // wParam: frame buffer, lParam: it
 // COM must be initialised on the calling thread.
 LMWEBCAM_API int32_t EnumDevices(const GUID& Category, TStringList*& List);
 
+// Draws the outline of the rectangle (Right and Bottom exclusive) with a solid pen of
+// PenWidth (at least 1) and Color (an RGB value); the inside is left as it is.
+LMWEBCAM_API void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t PenWidth, COLORREF Color);
+
 // Binds the device at position Index of Category (the order EnumDevices counts in) to a
 // filter. Filter is cleared first; the result is true exactly when it holds the device.
 LMWEBCAM_API bool ChooseDevice(const GUID& Category, int32_t Index, Microsoft::WRL::ComPtr<IBaseFilter>& Filter);

@@ -1,0 +1,198 @@
+#include "webcam/LmPreview.h"
+
+#include <stdexcept>
+
+#include "core/Lmdllprocs.h"
+
+TVLmPreview::TVLmPreview(TComponent* AOwner)
+    : TVLmSnapshotControl(AOwner), m_VideoDevices(std::make_unique<TStringList>()) {
+  if (!DecideActive()) return;
+  TStringList* devices = m_VideoDevices.get();
+  devices->Clear();
+  EnumDevices(CLSID_VideoInputDeviceCategory, devices);
+}
+
+TVLmPreview::~TVLmPreview() {
+  CloseInterfaces();
+  m_pDeviceFilter.Reset();
+  m_VideoDevices.reset();
+  m_State = vlmStateClosed;
+  ClearFormatFields();
+  m_LmSampleGrabberCB->DiscardFrame();
+  m_pVSI.clear();
+  m_Active = false;
+}
+
+void TVLmPreview::ClearFormatFields() {
+  m_VideoSize = SIZE{0, 0};
+  m_isCapture = false;
+  m_VideoSubType = GUID_NULL;
+  m_StrVideoSubType.clear();
+  m_FrameRate = 0;
+  m_BitCount = 0;
+  m_Compression = 0;
+  m_BitRate = 0;
+  m_oldFrameRate = 0;
+  m_oldBitRate = 0;
+  m_SelectedIndex = -1;
+}
+
+void TVLmPreview::Dispatch(TMessage& Message) {
+  if (Message.Msg == WM_GRAPHNOTIFY) {
+    WMGraphNotify(Message);
+    return;
+  }
+  TVLmSnapshotControl::Dispatch(Message);
+}
+
+int32_t TVLmPreview::GetVideoDevices() {
+  if (!m_Active) {
+    m_ErrorStatus = LMERR_INACTIVE;
+    return 0;
+  }
+  TStringList* devices = m_VideoDevices.get();
+  devices->Clear();
+  const int32_t count = EnumDevices(CLSID_VideoInputDeviceCategory, devices);
+  m_ErrorStatus = count <= 0 ? LMERR_NO_DEVICE : LMERR_NONE;
+  return count;
+}
+
+bool TVLmPreview::Open(int32_t Index) {
+  if (!LmFreeMemory) {
+    m_ErrorStatus = LMERR_CORE_NOT_BOUND;
+    return false;
+  }
+  // Probe the core library; neither result matters.
+  LmFreeMemory(LmCreateImage ? LmCreateImage(1, 1, 1, 0, 0, 0, 0, 0, 0, 0) : 0);
+
+  if (!m_Active) {
+    m_ErrorStatus = LMERR_INACTIVE;
+    return false;
+  }
+  if (m_State.Contains(vlmVideoOpened)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  TStringList* devices = m_VideoDevices.get();
+  if (devices->Count() < 1) {
+    devices->Clear();
+    if (EnumDevices(CLSID_VideoInputDeviceCategory, devices) < 1) {
+      m_ErrorStatus = LMERR_NO_DEVICE;
+      return false;
+    }
+  }
+  if (Index < 0 || Index >= devices->Count()) {
+    m_ErrorStatus = LMERR_NO_DEVICE;
+    return false;
+  }
+  m_pDeviceFilter.Reset();
+  if (!ChooseDevice(CLSID_VideoInputDeviceCategory, Index, m_pDeviceFilter)) {
+    m_ErrorStatus = LMERR_NO_DEVICE;
+    return false;
+  }
+  if (!StartupVideo()) {
+    m_ErrorStatus = LMERR_BUILD_GRAPH;
+    return false;
+  }
+  m_State = vlmStateOpen;
+  m_SelectedIndex = 0;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPreview::Close() {
+  if (m_State == vlmStateClosed) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  CloseInterfaces();
+  m_pDeviceFilter.Reset();
+  m_LmSampleGrabberCB->DiscardFrame();
+  m_State = vlmStateClosed;
+  ClearFormatFields();
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPreview::Start(TVLmVideoDisplayMode Mode) {
+  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  try {
+    const bool sizeChanged = m_VideoSize.cx != 0 && m_VideoSize.cy != 0 &&
+                             (m_VideoSize.cx != m_oldVideoSize.cx || m_VideoSize.cy != m_oldVideoSize.cy);
+    if (sizeChanged) m_oldVideoSize = m_VideoSize;
+    if (Mode != m_Mode || (sizeChanged && Mode == vlmVideoScale)) {
+      m_Mode = Mode;
+      RECT area;
+      GetClientRectangle(&area, true);
+      SetWindowPosition(area);
+    }
+    // An open preview always has both; their absence is a fault like any raised error.
+    if (!m_pVideoWindow || !m_pMediaControl) throw std::logic_error("graph without video window or control");
+    if (m_pVideoWindow->put_Visible(OATRUE) != S_OK) {
+      m_ErrorStatus = LMERR_GRAPH_FAILED;
+      return false;
+    }
+    if (FAILED(m_pMediaControl->Run())) {
+      m_pMediaControl->Stop();
+      m_ErrorStatus = LMERR_GRAPH_FAILED;
+      return false;
+    }
+  } catch (...) {
+    m_State = vlmStateOpen;
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  m_State = vlmStateRunning;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPreview::Pause() {
+  if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (!m_pMediaControl) {
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  const bool resume = m_State.Contains(vlmVideoPaused);
+  const HRESULT hr = resume ? m_pMediaControl->Run() : m_pMediaControl->Pause();
+  if (FAILED(hr)) {
+    // The graph refused: say so, and keep the state the graph is still in.
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  m_State = resume ? vlmStateRunning : vlmStatePaused;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPreview::Stop() {
+  if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (m_pMediaControl) m_pMediaControl->Stop();
+  if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
+  m_State = vlmStateStopped;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPreview::TakeSnapshot() {
+  if (m_State == vlmStateClosed || !m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (!m_isCapture) {
+    m_ErrorStatus = LMERR_NO_SNAPSHOT_STREAM;
+    return false;
+  }
+  const bool armed = StartGrabber();
+  m_ErrorStatus = armed ? LMERR_NONE : LMERR_GRAPH_FAILED;
+  return armed;
+}

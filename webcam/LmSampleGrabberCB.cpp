@@ -1,0 +1,88 @@
+#include "webcam/LmSampleGrabberCB.h"
+
+#include <cstring>
+
+#include "webcam/LmWebCamera.h"
+
+STDMETHODIMP TLmInterfacedBase::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown)) {
+    *ppv = static_cast<IUnknown*>(this);
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) TLmInterfacedBase::AddRef() { return static_cast<ULONG>(-1); }
+
+STDMETHODIMP_(ULONG) TLmInterfacedBase::Release() { return static_cast<ULONG>(-1); }
+
+TLmSampleGrabberCB::~TLmSampleGrabberCB() { DiscardFrame(); }
+
+void TLmSampleGrabberCB::SetCaptureInfo(HWND Wnd, bool bCaptured) {
+  m_hWnd = Wnd;
+  m_Captured = bCaptured;
+}
+
+STDMETHODIMP TLmSampleGrabberCB::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (IsEqualIID(riid, IID_ISampleGrabberCB)) {
+    *ppv = static_cast<ISampleGrabberCB*>(this);
+    return S_OK;
+  }
+  return TLmInterfacedBase::QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP TLmSampleGrabberCB::SampleCB(double, IMediaSample*) { return S_OK; }
+
+STDMETHODIMP TLmSampleGrabberCB::BufferCB(double, BYTE* pBuffer, LONG BufferLen) {
+  if (m_Captured.exchange(true)) return S_OK;
+
+  // Copy while the grabber's buffer is valid; only lengths a snapshot can have are copied.
+  HGLOBAL block = nullptr;
+  if (pBuffer && BufferLen > 0 && BufferLen <= kLargestFrame) {
+    block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kHeaderRoom + static_cast<SIZE_T>(BufferLen));
+    void* bytes = block ? GlobalLock(block) : nullptr;
+    if (bytes) {
+      std::memcpy(static_cast<BYTE*>(bytes) + kHeaderRoom, pBuffer, static_cast<size_t>(BufferLen));
+      GlobalUnlock(block);
+    } else if (block) {
+      GlobalFree(block);
+      block = nullptr;
+    }
+  }
+
+  HGLOBAL replaced = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_FrameLock);
+    replaced = m_FramePending ? m_FrameBlock : nullptr;
+    m_FramePending = true;
+    m_FrameBlock = block;
+    m_FrameLength = BufferLen;
+  }
+  if (replaced) GlobalFree(replaced);
+
+  const HWND window = m_hWnd;
+  if (window) PostMessageW(window, WM_CAPTURE, 0, 0);
+  return S_OK;
+}
+
+bool TLmSampleGrabberCB::TakeFrame(HGLOBAL& Block, LONG& BufferLen) {
+  std::lock_guard<std::mutex> lock(m_FrameLock);
+  Block = nullptr;
+  BufferLen = 0;
+  if (!m_FramePending) return false;
+  Block = m_FrameBlock;
+  BufferLen = m_FrameLength;
+  m_FramePending = false;
+  m_FrameBlock = nullptr;
+  m_FrameLength = 0;
+  return true;
+}
+
+void TLmSampleGrabberCB::DiscardFrame() {
+  HGLOBAL block = nullptr;
+  LONG length = 0;
+  if (TakeFrame(block, length) && block) GlobalFree(block);
+}

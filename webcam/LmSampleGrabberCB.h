@@ -1,0 +1,71 @@
+#pragma once
+
+// The sample-grabber callback that hands one frame per arming from the graph's streaming
+// thread to a component's window.
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <qedit.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "framework/Classes.h"
+#include "webcam/LmWebCamApi.h"
+
+// A COM object whose lifetime is not decided by reference counts: AddRef and Release answer
+// -1 and change nothing; the owner deletes the object. Holders of its interfaces must be gone
+// (or detached) before that.
+class LMWEBCAM_API TLmInterfacedBase : public TObject, public IUnknown {
+public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+};
+
+// Buffer callback of the Sample Grabber (callback mode 1). Arming it (SetCaptureInfo with
+// false) opens the latch; the first buffer that arrives closes it, is copied on the streaming
+// thread into a movable global block (pixels at offset 40, room for the bitmap header in
+// front), kept as the pending frame, and announced by posting WM_CAPTURE to the window. The
+// streaming thread never waits for the GUI thread, so stopping or tearing down the graph
+// right after a snapshot request cannot deadlock. The window's handler takes the pending frame
+// with TakeFrame; a frame nobody took is freed by DiscardFrame or the destructor.
+class LMWEBCAM_API TLmSampleGrabberCB : public TLmInterfacedBase, public ISampleGrabberCB {
+public:
+  // Bytes reserved in front of the pixels of a pending frame.
+  static constexpr SIZE_T kHeaderRoom = sizeof(BITMAPINFOHEADER);
+  // Largest buffer that is copied; longer (or negative) lengths are announced without pixels.
+  static constexpr LONG kLargestFrame = 16000000;
+
+  TLmSampleGrabberCB() = default;
+  ~TLmSampleGrabberCB() override;
+
+  // Stores the window that is told of frames and the latch (false arms the object).
+  void SetCaptureInfo(HWND Wnd, bool bCaptured);
+
+  // Hands over the pending frame: its block (null when the buffer was not copied) and the
+  // buffer length the grabber reported. False when no frame is pending.
+  bool TakeFrame(HGLOBAL& Block, LONG& BufferLen);
+  // Frees a pending frame that will not be delivered.
+  void DiscardFrame();
+
+  bool Captured() const { return m_Captured; }
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+  STDMETHODIMP_(ULONG) AddRef() override { return TLmInterfacedBase::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return TLmInterfacedBase::Release(); }
+
+  // Does nothing with the sample; the components select the buffer callback.
+  STDMETHODIMP SampleCB(double SampleTime, IMediaSample* pSample) override;
+  STDMETHODIMP BufferCB(double SampleTime, BYTE* pBuffer, LONG BufferLen) override;
+
+private:
+  std::atomic<bool> m_Captured{false};  // written by the GUI thread to arm, by the streaming thread to spend
+  std::atomic<HWND> m_hWnd{nullptr};    // set on the GUI thread before arming
+
+  std::mutex m_FrameLock;               // guards the pending frame; never held while calling out
+  bool m_FramePending = false;
+  HGLOBAL m_FrameBlock = nullptr;       // owned while pending
+  LONG m_FrameLength = 0;
+};

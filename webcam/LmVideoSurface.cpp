@@ -1,0 +1,269 @@
+// The marker-file test builds its path with lstrcatW on a buffer whose room is checked first.
+#define STRSAFE_NO_DEPRECATE
+
+#include "webcam/LmVideoSurface.h"
+
+#include <shlwapi.h>
+
+#include <cmath>
+
+#include "core/Lmutils.h"
+
+namespace {
+
+int Trunc(double Value) { return static_cast<int>(std::trunc(Value)); }
+
+}  // namespace
+
+TVLmVideoControl::TVLmVideoControl(TComponent* AOwner) : TVLmUiControl(AOwner) {
+  SetControlStyle(ControlStyle() + TControlStyle{csOpaque, csReplicatable});
+  SetBounds(Left(), Top(), 100, 100);
+  m_hMouseCursor = CursorHandle(Cursor());
+}
+
+TVLmVideoControl::~TVLmVideoControl() = default;
+
+HCURSOR TVLmVideoControl::CursorHandle(TCursor Cursor) {
+  return Screen().Cursors(Cursor == crDefault ? crArrow : Cursor);
+}
+
+bool TVLmVideoControl::DecideActive() {
+  wchar_t path[261] = {};
+  if (GetSystemDirectoryW(path, 261) == 0) {
+    m_Active = false;
+    return true;
+  }
+  // The directory fills at most 260 characters; the name needs 13 more.
+  if (lstrlenW(path) + 13 >= 261) {
+    m_Active = false;
+    return false;
+  }
+  lstrcatW(path, L"\\");
+  lstrcatW(path, L"dpnhpast.dll");
+  m_Active = PathFileExistsW(path) != FALSE;
+  return m_Active;
+}
+
+int TVLmVideoControl::FrameWidth() const {
+  if (!m_BorderVisible) return 0;
+  return m_Appearance == vlmFlat ? 1 : 2;
+}
+
+void TVLmVideoControl::GetClientRectangle(RECT* Rect, bool GetClient) {
+  if (GetClient) *Rect = ClientRect();
+  const int frame = FrameWidth();
+  Rect->left += frame;
+  Rect->top += frame;
+  Rect->right -= frame;
+  Rect->bottom -= frame;
+}
+
+bool TVLmVideoControl::SetWindowPosition(const RECT& Rect) {
+  if (!m_Active || !m_pVideoWindow) return false;
+  if (m_Mode == vlmVideoStretch || (m_VideoSize.cx == 0 && m_VideoSize.cy == 0))
+    m_pVideoWindow->SetWindowPosition(Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top);
+  else
+    SetScaleDisplayArea(Rect);
+  return true;
+}
+
+void TVLmVideoControl::SetScaleDisplayArea(const RECT& Rect) {
+  const int W = Rect.right - Rect.left;
+  const int H = Rect.bottom - Rect.top;
+  const int cx = m_VideoSize.cx;
+  const int cy = m_VideoSize.cy;
+  int left = Rect.left;
+  int top = Rect.top;
+  int width = 0;
+  int height = 0;
+
+  if (cx <= 0 || cy <= 0 || W <= 0 || H <= 0) {
+    // A video or an area without extent has no aspect ratio to keep: cover the area, or
+    // place nothing visible when the area itself is empty.
+    width = W > 0 ? W : 0;
+    height = H > 0 ? H : 0;
+  } else if (cx > W || cy > H) {
+    if (static_cast<double>(cx) / cy >= static_cast<double>(W) / H) {
+      width = W;
+      height = Trunc(W * (static_cast<double>(cy) / cx));
+      top = Trunc(H / 2.0 - height / 2.0 + Rect.top);
+    } else {
+      height = H;
+      width = Trunc(H * (static_cast<double>(cx) / cy));
+      left = Trunc(W / 2.0 - width / 2.0 + Rect.left);
+    }
+  } else {
+    width = cx;
+    height = cy;
+    left = Trunc(W / 2.0 - cx / 2.0 + Rect.left);
+    top = Trunc(H / 2.0 - cy / 2.0 + Rect.top);
+  }
+  m_pVideoWindow->SetWindowPosition(left, top, width, height);
+}
+
+bool TVLmVideoControl::SetupVideoWindow() {
+  try {
+    if (!m_pVideoWindow || !m_pMediaEvent) return false;
+    const HWND window = Handle();
+    const auto owner = reinterpret_cast<OAHWND>(window);
+    if (m_pVideoWindow->put_Owner(owner) != S_OK) return false;
+    if (m_pVideoWindow->put_MessageDrain(owner) != S_OK) return false;
+    if (m_pVideoWindow->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN) != S_OK) return false;
+
+    RECT area;
+    GetClientRectangle(&area, true);
+    SetWindowPosition(area);
+
+    if (m_CursorChange || m_ColorChange) {
+      if (const HWND child = VideoWindowHandle()) {
+        if (m_CursorChange) ForwardCursor(child);
+        if (m_ColorChange) ForwardColor(child);
+      }
+    }
+
+    if (m_pVideoWindow->put_Visible(OAFALSE) != S_OK) return false;
+    return m_pMediaEvent->SetNotifyWindow(owner, WM_GRAPHNOTIFY, 0) == S_OK;
+  } catch (...) {
+    return false;
+  }
+}
+
+HWND TVLmVideoControl::VideoWindowHandle() {
+  return HandleAllocated() ? GetWindow(Handle(), GW_CHILD) : nullptr;
+}
+
+void TVLmVideoControl::ForwardCursor(HWND Child) {
+  SetClassLongPtrW(Child, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(m_hMouseCursor));
+  m_CursorChange = false;
+}
+
+void TVLmVideoControl::ForwardColor(HWND Child) {
+  SetClassLongPtrW(Child, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(Brush().Handle()));
+  m_ColorChange = false;
+}
+
+void TVLmVideoControl::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case WM_GETDLGCODE:
+      WMGetDlgCode(Message);
+      return;
+    case WM_ERASEBKGND:
+      WMEraseBkgnd(Message);
+      return;
+    case CM_CURSORCHANGED:
+      CMCursorChanged(Message);
+      return;
+    case CM_COLORCHANGED:
+      CMColorChanged(Message);
+      return;
+    default:
+      TVLmUiControl::Dispatch(Message);
+  }
+}
+
+void TVLmVideoControl::WMGetDlgCode(TMessage& Message) { Message.Result = DLGC_WANTARROWS; }
+
+void TVLmVideoControl::WMEraseBkgnd(TMessage& Message) { DefaultHandler(Message); }
+
+void TVLmVideoControl::CMCursorChanged(TMessage& Message) {
+  TVLmUiControl::CMCursorChanged(Message);
+  m_hMouseCursor = CursorHandle(Cursor());
+  m_CursorChange = true;
+  if (const HWND child = VideoWindowHandle()) ForwardCursor(child);
+}
+
+void TVLmVideoControl::CMColorChanged(TMessage& Message) {
+  TVLmUiControl::CMColorChanged(Message);
+  m_ColorChange = true;
+  if (const HWND child = VideoWindowHandle()) ForwardColor(child);
+}
+
+void TVLmVideoControl::Resize() {
+  TVLmUiControl::Resize();
+  RECT area = ClientRect();
+  GetClientRectangle(&area, false);
+  SetWindowPosition(area);
+}
+
+void TVLmVideoControl::Paint() {
+  TVLmUiControl::Paint();
+  RECT rect = ClientRect();
+  HDC dc = Canvas()->Handle();
+  DrawFill(dc, rect, m_Appearance, m_BorderVisible);
+  if (m_BorderVisible && m_Appearance != vlmFlat) {
+    rect.right -= 1;
+    rect.bottom -= 1;
+  }
+  DrawBorder(dc, rect, m_Appearance, m_BorderVisible);
+}
+
+namespace {
+
+// A device context for the control's window when the caller gave none, released at the end.
+class BorrowedDC {
+public:
+  BorrowedDC(HDC Given, TWinControl& Control) : m_DC(Given) {
+    if (!m_DC) {
+      m_Window = Control.Handle();
+      m_DC = GetDC(m_Window);
+    }
+  }
+  BorrowedDC(const BorrowedDC&) = delete;
+  BorrowedDC& operator=(const BorrowedDC&) = delete;
+  ~BorrowedDC() {
+    if (m_Window && m_DC) ReleaseDC(m_Window, m_DC);
+  }
+  HDC Get() const { return m_DC; }
+
+private:
+  HDC m_DC;
+  HWND m_Window = nullptr;
+};
+
+}  // namespace
+
+void TVLmVideoControl::DrawFill(HDC DC, RECT& Rect, TVLmAppearance Appearance, bool BorderVisible) {
+  if (m_State.Contains(vlmVideoStarted) && m_Mode == vlmVideoStretch) return;
+  BorrowedDC dc(DC, *this);
+  if (!dc.Get()) return;
+  HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+  RECT area = Rect;
+  const int frame = BorderVisible ? (Appearance == vlmFlat ? 1 : 2) : 0;
+  InflateRect(&area, -frame, -frame);
+  FillRect(dc.Get(), &area, brush);
+  DeleteObject(brush);
+}
+
+void TVLmVideoControl::DrawBorder(HDC DC, RECT& Rect, TVLmAppearance Appearance, bool BorderVisible) {
+  BorrowedDC dc(DC, *this);
+  if (!dc.Get()) return;
+  if (!BorderVisible)
+    _Box(dc.Get(), Rect.left, Rect.top, Rect.right, Rect.bottom, 1, ColorToRGB(Color()));
+  else if (Appearance == vlmFlat)
+    _Box(dc.Get(), Rect.left, Rect.top, Rect.right, Rect.bottom, 1, ColorToRGB(m_BorderColor));
+  else
+    DrawDisplayEdge(dc.Get(), Rect, Appearance == vlmLowered);
+}
+
+void TVLmVideoControl::SetAppearance(TVLmAppearance Value) {
+  if (Value == m_Appearance) return;
+  m_Appearance = Value;
+  Invalidate();
+}
+
+void TVLmVideoControl::SetBorderColor(TColor Value) {
+  if (Value == m_BorderColor) return;
+  m_BorderColor = Value;
+  Invalidate();
+}
+
+void TVLmVideoControl::SetBorderVisible(bool Value) {
+  if (Value == m_BorderVisible) return;
+  m_BorderVisible = Value;
+  Invalidate();
+}
+
+void TVLmVideoControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TVLmUiControl::MouseDown(Button, Shift, X, Y);
+  if (Button == mbLeft && !Focused() && !ComponentState().Contains(csDesigning)) SetFocus();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+// What the three video components share: the frame and background they paint, the placement
+// of the renderer's video window inside the frame, the forwarding of cursor and colour to
+// that window, the state and error-status fields, and the runtime-marker test.
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <cstdint>
+
+#include "core/Lminit.h"
+#include "webcam/LmWebCamera.h"
+
+class LMWEBCAM_API TVLmVideoControl : public TVLmUiControl {
+public:
+  ~TVLmVideoControl() override;
+
+  TVLmAppearance Appearance() const { return m_Appearance; }
+  void SetAppearance(TVLmAppearance Value);
+  TColor BorderColor() const { return m_BorderColor; }
+  void SetBorderColor(TColor Value);
+  bool BorderVisible() const { return m_BorderVisible; }
+  void SetBorderVisible(bool Value);
+
+  int16_t ErrorStatus() const { return m_ErrorStatus; }
+  TVLmVideoStates State() const { return m_State; }
+  SIZE VideoSize() const { return m_VideoSize; }
+
+  // The display area: Rect (the client rectangle when GetClient is true) shrunk by the frame.
+  void GetClientRectangle(RECT* Rect, bool GetClient);
+  // Places the video window inside the display area Rect for the current mode; false when
+  // there is no runtime or no video window.
+  bool SetWindowPosition(const RECT& Rect);
+  // Places the video at its own size, centred in Rect, shrunk with its aspect ratio kept
+  // when it does not fit.
+  void SetScaleDisplayArea(const RECT& Rect);
+  // Attaches the graph's video window to this control, hidden, and routes graph events here.
+  bool SetupVideoWindow();
+
+  void DrawFill(HDC DC, RECT& Rect, TVLmAppearance Appearance, bool BorderVisible);
+  void DrawBorder(HDC DC, RECT& Rect, TVLmAppearance Appearance, bool BorderVisible);
+
+  // The frame width for the current appearance: 0 hidden, 1 flat, 2 lowered or raised.
+  int FrameWidth() const;
+
+protected:
+  explicit TVLmVideoControl(TComponent* AOwner);
+
+  void Dispatch(TMessage& Message) override;
+  void Paint() override;
+  void Resize() override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+  void WMGetDlgCode(TMessage& Message);
+  void WMEraseBkgnd(TMessage& Message);
+  void CMCursorChanged(TMessage& Message);
+  void CMColorChanged(TMessage& Message);
+
+  // The video window: the first child window of the control's window, if any.
+  HWND VideoWindowHandle();
+  // Give the cursor or the background brush to the video window's class; clear the pending flag.
+  void ForwardCursor(HWND Child);
+  void ForwardColor(HWND Child);
+
+  // Fields in the order the components declare them. GUI thread only.
+  HCURSOR m_hMouseCursor = nullptr;
+  TVLmAppearance m_Appearance = vlmFlat;
+  TColor m_BorderColor = clBlack;
+  bool m_BorderVisible = true;
+  int16_t m_ErrorStatus = LMERR_NONE;
+  TVLmVideoStates m_State{vlmVideoClosed};
+  SIZE m_VideoSize{0, 0};
+  bool m_Active = false;
+  TVLmVideoDisplayMode m_Mode = vlmVideoStretch;
+  Microsoft::WRL::ComPtr<IVideoWindow> m_pVideoWindow;
+  Microsoft::WRL::ComPtr<IMediaEventEx> m_pMediaEvent;
+  bool m_CursorChange = false;
+  bool m_ColorChange = false;
+
+  // Sets m_Active from the multimedia runtime's marker file "dpnhpast.dll" in the system
+  // directory. Returns false when the file is missing (construction then ends there); a system
+  // directory that cannot be read leaves m_Active false but lets construction go on.
+  bool DecideActive();
+
+private:
+  // The screen cursor for Cursor; the default cursor becomes the arrow.
+  static HCURSOR CursorHandle(TCursor Cursor);
+};
