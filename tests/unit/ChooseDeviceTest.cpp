@@ -2,8 +2,7 @@
 
 #include <memory>
 
-#include "support/FakeComTest.h"
-#include "support/FakeDeviceEnum.h"
+#include "support/FakeDeviceTest.h"
 #include "webcam/LmWebCamera.h"
 
 using fakes::FakeDevice;
@@ -18,28 +17,12 @@ std::wstring FilterName(IBaseFilter* filter) {
   return info.achName;
 }
 
-class ChooseDeviceTest : public fakes::FakeComTest {
+class ChooseDeviceTest : public fakes::FakeDeviceTest {
 protected:
   void SetUp() override {
-    FakeComTest::SetUp();
-    m_System = std::make_shared<FakeDeviceSystem>();
-    for (const wchar_t* name : {L"zero", L"one", L"two"}) {
-      FakeDevice device;
-      device.FriendlyName = name;
-      m_System->Devices.push_back(device);
-    }
-    m_Registration = std::make_unique<fakes::FakeDeviceEnumRegistration>(m_System);
-    ASSERT_EQ(m_Registration->Result(), S_OK);
+    FakeDeviceTest::SetUp();
+    for (const wchar_t* name : {L"zero", L"one", L"two"}) AddDevice(name);
   }
-  void TearDown() override {
-    m_Registration.reset();
-    FakeComTest::TearDown();
-  }
-
-  FakeDeviceSystem& System() { return *m_System; }
-
-  std::shared_ptr<FakeDeviceSystem> m_System;
-  std::unique_ptr<fakes::FakeDeviceEnumRegistration> m_Registration;
 };
 
 }  // namespace

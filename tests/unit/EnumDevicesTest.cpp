@@ -3,8 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "support/FakeComTest.h"
-#include "support/FakeDeviceEnum.h"
+#include "support/FakeDeviceTest.h"
 #include "webcam/LmWebCamera.h"
 
 using fakes::FakeDevice;
@@ -28,29 +27,7 @@ public:
   }
 };
 
-class EnumDevicesTest : public fakes::FakeComTest {
-protected:
-  void SetUp() override {
-    FakeComTest::SetUp();
-    m_System = std::make_shared<FakeDeviceSystem>();
-    m_Registration = std::make_unique<fakes::FakeDeviceEnumRegistration>(m_System);
-    ASSERT_EQ(m_Registration->Result(), S_OK);
-  }
-  void TearDown() override {
-    m_Registration.reset();
-    FakeComTest::TearDown();
-  }
-
-  FakeDeviceSystem& System() { return *m_System; }
-  void AddDevice(const wchar_t* name) {
-    FakeDevice device;
-    device.FriendlyName = name;
-    m_System->Devices.push_back(device);
-  }
-
-  std::shared_ptr<FakeDeviceSystem> m_System;
-  std::unique_ptr<fakes::FakeDeviceEnumRegistration> m_Registration;
-};
+using EnumDevicesTest = fakes::FakeDeviceTest;
 
 }  // namespace
 
