@@ -1,28 +1,267 @@
-// Lists the video capture devices the camera library finds.
+// The demo: what an application using the camera library looks like. It lists the video
+// capture devices, previews one (by default the project's test camera) in a window, and saves
+// snapshots as BMP files.
+//
+//   LmDemo.exe [--device N] [--output DIR] [--scripted]
+//
+// Interactive: S or a click on "Snapshot" saves a snapshot, M switches stretch and scale,
+// closing the window ends the demo. --scripted runs a short session unattended: it previews
+// for two seconds, saves a snapshot and a screenshot of the window into DIR, prints their
+// paths and exits.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "webcam/LmWebCamera.h"
+#include "webcam/LmPreview.h"
 
-int wmain() {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"LmDemoWindow";
+constexpr wchar_t kDefaultDevice[] = L"Lumora Test Camera";
+constexpr int kVideoWidth = 640;
+constexpr int kVideoHeight = 480;
+constexpr int kMargin = 10;
+
+struct DemoOptions {
+  int Device = -1;  // -1: the test camera if present, else the first device
+  std::wstring Output = L".";
+  bool Scripted = false;
+};
+
+DemoOptions ParseOptions(int argc, wchar_t** argv) {
+  DemoOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (arg == L"--device" && i + 1 < argc)
+      options.Device = _wtoi(argv[++i]);
+    else if (arg == L"--output" && i + 1 < argc)
+      options.Output = argv[++i];
+    else if (arg == L"--scripted")
+      options.Scripted = true;
+  }
+  return options;
+}
+
+// Writes a packed DIB (header, then pixels) as a .bmp file.
+bool WriteBitmapFile(const std::wstring& Path, const void* PackedDib, SIZE_T Size) {
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + Size);
+  HANDLE handle = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(handle, &file, sizeof(file), &written, nullptr) &&
+                  WriteFile(handle, PackedDib, static_cast<DWORD>(Size), &written, nullptr);
+  CloseHandle(handle);
+  return ok;
+}
+
+// Copies what the screen shows of Window into a 24-bit BMP file.
+bool SaveScreenshot(HWND Window, const std::wstring& Path) {
+  RECT rect;
+  GetWindowRect(Window, &rect);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  const SIZE_T stride = ((static_cast<SIZE_T>(width) * 3 + 3) / 4) * 4;
+  info.bmiHeader.biSizeImage = static_cast<DWORD>(stride * height);
+  std::vector<BYTE> dib(sizeof(BITMAPINFOHEADER) + info.bmiHeader.biSizeImage);
+  memcpy(dib.data(), &info.bmiHeader, sizeof(BITMAPINFOHEADER));
+  memcpy(dib.data() + sizeof(BITMAPINFOHEADER), bits, info.bmiHeader.biSizeImage);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return WriteBitmapFile(Path, dib.data(), dib.size());
+}
+
+class Demo {
+public:
+  explicit Demo(DemoOptions Options) : m_Options(std::move(Options)) {}
+
+  int Run();
+
+private:
+  static LRESULT CALLBACK WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam);
+  bool CreateMainWindow();
+  int ChooseDevice() const;
+  void SaveSnapshot(UINT_PTR ImageHandle);
+  void RequestSnapshot();
+
+  DemoOptions m_Options;
+  HWND m_Window = nullptr;
+  std::unique_ptr<TVLmPreview> m_Preview;
+  int m_Snapshots = 0;
+  std::wstring m_LastSnapshot;
+};
+
+int Demo::ChooseDevice() const {
+  if (m_Options.Device >= 0) return m_Options.Device;
+  const int testCamera = m_Preview->VideoDevices()->IndexOf(kDefaultDevice);
+  return testCamera >= 0 ? testCamera : 0;
+}
+
+void Demo::SaveSnapshot(UINT_PTR ImageHandle) {
+  const auto block = reinterpret_cast<HGLOBAL>(ImageHandle);
+  const void* dib = GlobalLock(block);
+  if (!dib) return;
+  const std::wstring path = m_Options.Output + L"\\snapshot-" + std::to_wstring(++m_Snapshots) + L".bmp";
+  if (WriteBitmapFile(path, dib, GlobalSize(block))) {
+    m_LastSnapshot = path;
+    std::wprintf(L"Snapshot: %ls\n", path.c_str());
+  } else {
+    std::fwprintf(stderr, L"Cannot write %ls\n", path.c_str());
+  }
+  GlobalUnlock(block);
+}
+
+void Demo::RequestSnapshot() {
+  if (!m_Preview->TakeSnapshot())
+    std::fwprintf(stderr, L"TakeSnapshot failed: error %d\n", m_Preview->ErrorStatus());
+}
+
+bool Demo::CreateMainWindow() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &Demo::WindowProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kWindowClass;
+  RegisterClassExW(&wc);
+  RECT rect{0, 0, kVideoWidth + 2 * kMargin, kVideoHeight + 2 * kMargin};
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  AdjustWindowRect(&rect, style, FALSE);
+  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale", style, 40, 40,
+                             rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, this);
+  return m_Window != nullptr;
+}
+
+LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_NCCREATE)
+    SetWindowLongPtrW(Window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(LParam)->lpCreateParams));
+  auto* demo = reinterpret_cast<Demo*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
+  switch (Msg) {
+    case WM_KEYDOWN:
+      if (demo && demo->m_Preview && WParam == 'S') demo->RequestSnapshot();
+      if (demo && demo->m_Preview && WParam == 'M') {
+        const auto mode = demo->m_Preview->State().Contains(vlmVideoStarted) ? vlmVideoStretch : vlmVideoScale;
+        demo->m_Preview->Stop();
+        demo->m_Preview->Start(mode == vlmVideoStretch ? vlmVideoScale : vlmVideoStretch);
+      }
+      return 0;
+    case WM_SIZE:
+      if (demo && demo->m_Preview)
+        demo->m_Preview->SetBounds(kMargin, kMargin, LOWORD(LParam) - 2 * kMargin, HIWORD(LParam) - 2 * kMargin);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(Window, Msg, WParam, LParam);
+  }
+}
+
+int Demo::Run() {
+  m_Preview = std::make_unique<TVLmPreview>(nullptr);
+  TStringList* devices = m_Preview->VideoDevices();
+  std::wprintf(L"Video capture devices: %d\n", devices->Count());
+  for (int i = 0; i < devices->Count(); ++i) std::wprintf(L"  %d: %ls\n", i, (*devices)[i].c_str());
+  if (devices->Count() == 0) {
+    std::wprintf(L"No device to preview (error %d).\n", m_Preview->ErrorStatus());
+    return 0;
+  }
+
+  if (!CreateMainWindow()) return 1;
+  m_Preview->SetParentWindow(m_Window);
+  m_Preview->SetBounds(kMargin, kMargin, kVideoWidth, kVideoHeight);
+  m_Preview->SetAppearance(vlmLowered);
+  m_Preview->SetOnSnapshot([this](TObject*, UINT_PTR image, bool&) { SaveSnapshot(image); });
+
+  const int device = ChooseDevice();
+  std::wprintf(L"Opening %d: %ls\n", device, device < devices->Count() ? (*devices)[device].c_str() : L"?");
+  if (!m_Preview->Open(device)) {
+    std::fwprintf(stderr, L"Open failed: error %d\n", m_Preview->ErrorStatus());
+    return 1;
+  }
+  std::wprintf(L"Format: %ldx%ld, %.2f frames per second\n", m_Preview->VideoSize().cx, m_Preview->VideoSize().cy,
+               m_Preview->FrameRate());
+  ShowWindow(m_Window, SW_SHOWNORMAL);
+  if (!m_Preview->Start(vlmVideoStretch)) {
+    std::fwprintf(stderr, L"Start failed: error %d\n", m_Preview->ErrorStatus());
+    return 1;
+  }
+
+  int status = 0;
+  if (m_Options.Scripted) {
+    const auto pump = [](DWORD milliseconds) {
+      const DWORD start = GetTickCount();
+      MSG msg;
+      while (GetTickCount() - start < milliseconds) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        }
+        Sleep(10);
+      }
+    };
+    pump(2000);
+    RequestSnapshot();
+    for (int waited = 0; waited < 100 && m_Snapshots == 0; ++waited) pump(50);
+    const std::wstring screenshot = m_Options.Output + L"\\screenshot.bmp";
+    if (SaveScreenshot(m_Window, screenshot))
+      std::wprintf(L"Screenshot: %ls\n", screenshot.c_str());
+    else
+      status = 1;
+    if (m_Snapshots == 0) {
+      std::fwprintf(stderr, L"No snapshot arrived\n");
+      status = 1;
+    }
+    DestroyWindow(m_Window);
+  } else {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  m_Preview->Close();
+  m_Preview.reset();
+  return status;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
     std::fwprintf(stderr, L"COM could not be initialised\n");
     return 1;
   }
-  TStringList* names = nullptr;
-  const int32_t count = EnumDevices(CLSID_VideoInputDeviceCategory, names);
-  std::unique_ptr<TStringList> owned(names);
-
-  std::wprintf(L"Video capture devices: %d\n", count);
-  for (int i = 0; i < names->Count(); ++i) std::wprintf(L"  %d: %ls\n", i, (*names)[i].c_str());
-  if (names->Count() < count)
-    std::wprintf(L"  (%d device(s) without a readable name)\n", count - names->Count());
-
-  owned.reset();
+  int status = 0;
+  {
+    Demo demo(ParseOptions(argc, argv));
+    status = demo.Run();
+  }
   CoUninitialize();
-  return 0;
+  return status;
 }
