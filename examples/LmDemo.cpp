@@ -106,6 +106,7 @@ private:
   int ChooseDevice() const;
   void SaveSnapshot(UINT_PTR ImageHandle);
   void RequestSnapshot();
+  void SelectFormat();
 
   DemoOptions m_Options;
   HWND m_Window = nullptr;
@@ -132,6 +133,27 @@ void Demo::SaveSnapshot(UINT_PTR ImageHandle) {
     std::fwprintf(stderr, L"Cannot write %ls\n", path.c_str());
   }
   GlobalUnlock(block);
+}
+
+// Lists the device's formats and selects the one that fills the window, when there is one.
+void Demo::SelectFormat() {
+  const int32_t count = m_Preview->GetStreamFormats();
+  int32_t chosen = -1;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!m_Preview->GetStreamFormat(i)) continue;
+    const SIZE size = m_Preview->VideoSize();
+    std::wprintf(L"  format %d: %ldx%ld, %.2f (%.2f to %.2f) frames per second\n", i, size.cx, size.cy,
+                 m_Preview->FrameRate(), m_Preview->MinimumFrameRate(), m_Preview->MaximumFrameRate());
+    if (size.cx == kVideoWidth && size.cy == kVideoHeight && chosen < 0) chosen = i;
+  }
+  if (chosen < 0) {
+    m_Preview->GetStreamFormat(-1);
+    return;
+  }
+  // The listing loaded other entries into the format properties, so the chosen one differs
+  // from them and is applied.
+  if (!m_Preview->SetStreamFormat(chosen))
+    std::fwprintf(stderr, L"SetStreamFormat failed: error %d\n", m_Preview->ErrorStatus());
 }
 
 void Demo::RequestSnapshot() {
@@ -204,6 +226,7 @@ int Demo::Run() {
     std::fwprintf(stderr, L"Open failed: error %d\n", m_Preview->ErrorStatus());
     return 1;
   }
+  SelectFormat();
   std::wprintf(L"Format: %ldx%ld, %.2f frames per second\n", m_Preview->VideoSize().cx, m_Preview->VideoSize().cy,
                m_Preview->FrameRate());
   ShowWindow(m_Window, SW_SHOWNORMAL);

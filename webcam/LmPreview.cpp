@@ -120,6 +120,10 @@ bool TVLmPreview::Start(TVLmVideoDisplayMode Mode) {
     return false;
   }
   try {
+    if (SetFormat(m_pDeviceFilter.Get(), m_SelectedIndex) == 1) {
+      m_oldFrameRate = m_FrameRate;
+      m_oldBitRate = m_BitRate;
+    }
     const bool sizeChanged = m_VideoSize.cx != 0 && m_VideoSize.cy != 0 &&
                              (m_VideoSize.cx != m_oldVideoSize.cx || m_VideoSize.cy != m_oldVideoSize.cy);
     if (sizeChanged) m_oldVideoSize = m_VideoSize;

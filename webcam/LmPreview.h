@@ -32,6 +32,12 @@ public:
   // Asks for the next frame as a still image, delivered through OnSnapshot.
   bool TakeSnapshot();
 
+  // The device's video formats: how many there are, loading one into the format properties
+  // (-1: the selected one), and selecting and applying one with the rate in FrameRate.
+  int32_t GetStreamFormats();
+  bool GetStreamFormat(int32_t Index);
+  bool SetStreamFormat(int32_t Index);
+
   TStringList* VideoDevices() const { return m_VideoDevices.get(); }
   double FrameRate() const { return m_FrameRate; }
   void SetFrameRate(double Value) { m_FrameRate = Value; }
@@ -56,6 +62,9 @@ protected:
   // Formats of the device and of the grabber's connection.
   bool GetFormats(IBaseFilter* Filter);
   bool GetConnectedMediaType();
+  // Applies entry Index to the device, rebuilding the graph behind it: 1 applied, 0 nothing
+  // to change, -1 no such entry, -2 applying failed.
+  int32_t SetFormat(IBaseFilter* Filter, int32_t Index);
   void Set_StrVideoSubType(const GUID& SubType);
   // The device's stream configuration on its capture pin, or null.
   Microsoft::WRL::ComPtr<IAMStreamConfig> FindStreamConfig(IBaseFilter* Filter);

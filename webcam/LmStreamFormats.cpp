@@ -137,6 +137,129 @@ bool TVLmPreview::GetConnectedMediaType() {
   }
 }
 
+namespace {
+
+// The time per frame for a rate, truncated toward zero; false for a rate that has none (zero,
+// negative, not a number, infinite, or so small that the time does not fit in 64 bits).
+bool TimePerFrameOf(double Rate, REFERENCE_TIME& Time) {
+  if (!(Rate > 0) || !std::isfinite(Rate)) return false;
+  const double time = std::trunc(10000000.0 / Rate);
+  if (!(time < 9.2e18)) return false;
+  Time = static_cast<REFERENCE_TIME>(time);
+  return true;
+}
+
+}  // namespace
+
+int32_t TVLmPreview::SetFormat(IBaseFilter* Filter, int32_t Index) {
+  if (Index < 0 || Index >= m_pVSI_Count[1]) return -1;
+  const TLM_VIDEO_STREAM_INFORMATION entry = m_pVSI[static_cast<size_t>(Index)];
+  // Nothing to change when subtype, size and rate are what the device already has (a NaN
+  // rate never equals anything, so it is always applied, and fails).
+  if (IsEqualGUID(m_VideoSubType, entry.SubType) && m_VideoSize.cx == entry.VideoSize.cx &&
+      m_VideoSize.cy == entry.VideoSize.cy && m_oldFrameRate == m_FrameRate)
+    return 0;
+
+  DropPendingSnapshot();
+  RemoveDownstream(Filter);
+  SetupGraph1(false);
+
+  bool applied = false;
+  try {
+    ComPtr<IAMStreamConfig> config = FindStreamConfig(Filter);
+    int count = 0;
+    int size = 0;
+    if (config && config->GetNumberOfCapabilities(&count, &size) == S_OK && size == sizeof(VIDEO_STREAM_CONFIG_CAPS)) {
+      OwnedMediaType type;
+      VIDEO_STREAM_CONFIG_CAPS caps{};
+      if (config->GetStreamCaps(entry.Index, type.Receive(), reinterpret_cast<BYTE*>(&caps)) == S_OK && type.Get()) {
+        auto* vih = const_cast<VIDEOINFOHEADER*>(VideoInfo(type.Get()));
+        REFERENCE_TIME timePerFrame = 0;
+        if (IsEqualGUID(type.Get()->majortype, MEDIATYPE_Video) && vih && IsEqualGUID(type.Get()->subtype, entry.SubType) &&
+            vih->bmiHeader.biWidth == entry.VideoSize.cx && vih->bmiHeader.biHeight == entry.VideoSize.cy &&
+            TimePerFrameOf(m_FrameRate, timePerFrame)) {
+          vih->AvgTimePerFrame = timePerFrame;
+          applied = config->SetFormat(type.Get()) == S_OK;
+        }
+      }
+    }
+  } catch (...) {
+    applied = false;
+  }
+
+  SetupGraph2();
+  SetupVideoWindow();
+  return applied ? 1 : -2;
+}
+
+int32_t TVLmPreview::GetStreamFormats() {
+  if (m_State == vlmStateClosed) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return 0;
+  }
+  if (m_pVSI.empty()) {
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return 0;
+  }
+  m_ErrorStatus = LMERR_NONE;
+  return m_pVSI_Count[1];
+}
+
+bool TVLmPreview::GetStreamFormat(int32_t Index) {
+  if (m_State == vlmStateClosed) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (Index == -1) Index = m_SelectedIndex;
+  if (Index < 0 || Index >= m_pVSI_Count[1]) {
+    m_ErrorStatus = LMERR_OUT_OF_RANGE;
+    return false;
+  }
+  const TLM_VIDEO_STREAM_INFORMATION& entry = m_pVSI[static_cast<size_t>(Index)];
+  m_VideoSize = entry.VideoSize;
+  m_VideoSubType = entry.SubType;
+  Set_StrVideoSubType(m_VideoSubType);
+  m_BitCount = entry.BitCount;
+  m_Compression = entry.Compression;
+  m_FrameRate = entry.FrameRate;
+  m_MinFrameRate = entry.MinimumFrameRate;
+  m_MaxFrameRate = entry.MaximumFrameRate;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPreview::SetStreamFormat(int32_t Index) {
+  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  switch (SetFormat(m_pDeviceFilter.Get(), Index)) {
+    case 1: {
+      const TLM_VIDEO_STREAM_INFORMATION& entry = m_pVSI[static_cast<size_t>(Index)];
+      m_oldVideoSize = m_VideoSize;
+      m_VideoSize = entry.VideoSize;
+      m_VideoSubType = entry.SubType;
+      Set_StrVideoSubType(m_VideoSubType);
+      m_BitCount = entry.BitCount;
+      m_Compression = entry.Compression;
+      m_oldFrameRate = m_FrameRate;
+      m_oldBitRate = m_BitRate;
+      m_SelectedIndex = Index;
+      m_ErrorStatus = LMERR_NONE;
+      return true;
+    }
+    case 0:
+      m_ErrorStatus = LMERR_NONE;
+      return true;
+    case -1:
+      m_ErrorStatus = LMERR_OUT_OF_RANGE;
+      return false;
+    default:
+      m_ErrorStatus = LMERR_GRAPH_FAILED;
+      return false;
+  }
+}
+
 void TVLmPreview::Set_StrVideoSubType(const GUID& SubType) {
   wchar_t text[40] = {};
   StringFromGUID2(SubType, text, 40);
