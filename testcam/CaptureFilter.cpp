@@ -7,6 +7,7 @@
 #include "testcam/CapturePin.h"
 #include "testcam/Enumerators.h"
 #include "testcam/LmTestCam.h"
+#include "testcam/PropertyPageBase.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -78,21 +79,23 @@ STDMETHODIMP CaptureFilter::Stop() {
   return S_OK;
 }
 
+// Called with m_Lock held: starts the pins' streaming threads and enters Paused; on failure
+// stops what started (outside the lock, since the threads take it) and stays Stopped.
+HRESULT CaptureFilter::PauseFromStopped() {
+  m_State = State_Paused;
+  const HRESULT hr = StartStreaming();
+  if (SUCCEEDED(hr)) return S_OK;
+  m_State = State_Stopped;
+  m_Lock.unlock();
+  for (const auto& pin : m_Pins) pin->StopStreaming();
+  m_Lock.lock();
+  return hr;
+}
+
 STDMETHODIMP CaptureFilter::Pause() {
   std::lock_guard stateChange(m_StateChange);
   std::lock_guard lock(m_Lock);
-  if (m_State == State_Stopped) {
-    m_State = State_Paused;
-    const HRESULT hr = StartStreaming();
-    if (FAILED(hr)) {
-      m_State = State_Stopped;
-      m_Lock.unlock();
-      for (const auto& pin : m_Pins) pin->StopStreaming();
-      m_Lock.lock();
-      return hr;
-    }
-    return S_OK;
-  }
+  if (m_State == State_Stopped) return PauseFromStopped();
   m_State = State_Paused;
   for (const auto& pin : m_Pins) pin->Wake();
   return S_OK;
@@ -102,15 +105,8 @@ STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME tStart) {
   std::lock_guard stateChange(m_StateChange);
   std::lock_guard lock(m_Lock);
   if (m_State == State_Stopped) {
-    m_State = State_Paused;
-    const HRESULT hr = StartStreaming();
-    if (FAILED(hr)) {
-      m_State = State_Stopped;
-      m_Lock.unlock();
-      for (const auto& pin : m_Pins) pin->StopStreaming();
-      m_Lock.lock();
-      return hr;
-    }
+    const HRESULT hr = PauseFromStopped();
+    if (FAILED(hr)) return hr;
   }
   m_StartTime = tStart;
   m_State = State_Running;
@@ -192,16 +188,6 @@ STDMETHODIMP CaptureFilter::QueryVendorInfo(LPWSTR* pVendorInfo) {
 
 STDMETHODIMP_(ULONG) CaptureFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
 
-STDMETHODIMP CaptureFilter::GetPages(CAUUID* pPages) {
-  if (!pPages) return E_POINTER;
-  pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (!pPages->pElems) {
-    pPages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  pPages->cElems = 1;
-  pPages->pElems[0] = CLSID_LmTestCameraPropertyPage;
-  return S_OK;
-}
+STDMETHODIMP CaptureFilter::GetPages(CAUUID* pPages) { return OnePropertyPage(pPages, CLSID_LmTestCameraPropertyPage); }
 
 }  // namespace lmcam

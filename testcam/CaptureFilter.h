@@ -83,6 +83,7 @@ private:
   // Stopped -> Paused: commits the allocators and starts the streaming threads (under both
   // locks).
   HRESULT StartStreaming();
+  HRESULT PauseFromStopped();
 
   const CLSID m_Clsid;
   const std::wstring m_DeviceName;

@@ -12,6 +12,7 @@
 #include "testcam/ComObject.h"
 #include "testcam/Enumerators.h"
 #include "testcam/LmTestCam.h"
+#include "testcam/PropertyPageBase.h"
 #include "testcam/TestPattern.h"
 
 using Microsoft::WRL::ComPtr;
@@ -349,17 +350,7 @@ STDMETHODIMP CapturePin::QuerySupported(REFGUID guidPropSet, DWORD dwPropID, DWO
 
 // ISpecifyPropertyPages
 
-STDMETHODIMP CapturePin::GetPages(CAUUID* pPages) {
-  if (!pPages) return E_POINTER;
-  pPages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (!pPages->pElems) {
-    pPages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  pPages->cElems = 1;
-  pPages->pElems[0] = CLSID_LmTestCameraFormatPage;
-  return S_OK;
-}
+STDMETHODIMP CapturePin::GetPages(CAUUID* pPages) { return OnePropertyPage(pPages, CLSID_LmTestCameraFormatPage); }
 
 // Streaming
 

@@ -6,6 +6,19 @@
 #include "testcam/Module.h"
 
 namespace lmcam {
+
+HRESULT OnePropertyPage(CAUUID* Pages, REFCLSID Page) {
+  if (!Pages) return E_POINTER;
+  Pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (!Pages->pElems) {
+    Pages->cElems = 0;
+    return E_OUTOFMEMORY;
+  }
+  Pages->cElems = 1;
+  Pages->pElems[0] = Page;
+  return S_OK;
+}
+
 namespace {
 
 constexpr wchar_t kPageClass[] = L"LmTestCamPropertyPage";

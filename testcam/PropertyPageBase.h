@@ -14,6 +14,9 @@
 
 namespace lmcam {
 
+// Answers ISpecifyPropertyPages::GetPages with the one page Page, in a CoTaskMemAlloc'd array.
+HRESULT OnePropertyPage(CAUUID* Pages, REFCLSID Page);
+
 class PropertyPageBase : public IPropertyPage {
 public:
   using PrimaryInterface = IPropertyPage;
