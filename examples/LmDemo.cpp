@@ -4,8 +4,8 @@
 //
 //   LmDemo.exe [--device N] [--output DIR] [--scripted]
 //
-// Interactive: S or a click on "Snapshot" saves a snapshot, M switches stretch and scale,
-// closing the window ends the demo. --scripted runs a short session unattended: it previews
+// Interactive: S saves a snapshot, M switches stretch and scale, F shows the device's property
+// pages, P its capture pin's format pages; closing the window ends the demo. --scripted runs a short session unattended: it previews
 // for two seconds, saves a snapshot and a screenshot of the window into DIR, prints their
 // paths and exits.
 
@@ -111,6 +111,7 @@ private:
   DemoOptions m_Options;
   HWND m_Window = nullptr;
   std::unique_ptr<TVLmPreview> m_Preview;
+  TVLmVideoDisplayMode m_Mode = vlmVideoStretch;
   int m_Snapshots = 0;
   std::wstring m_LastSnapshot;
 };
@@ -173,7 +174,7 @@ bool Demo::CreateMainWindow() {
   RECT rect{0, 0, kVideoWidth + 2 * kMargin, kVideoHeight + 2 * kMargin};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   AdjustWindowRect(&rect, style, FALSE);
-  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale", style, 40, 40,
+  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale, F/P: device/format pages", style, 40, 40,
                              rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, this);
   return m_Window != nullptr;
 }
@@ -186,10 +187,18 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
   switch (Msg) {
     case WM_KEYDOWN:
       if (demo && demo->m_Preview && WParam == 'S') demo->RequestSnapshot();
+      if (demo && demo->m_Preview && WParam == 'F') demo->m_Preview->ShowFilterDialog();
+      if (demo && demo->m_Preview && WParam == 'P') {
+        // The pin's format pages: stop first, so that the chosen format can be applied.
+        const bool running = demo->m_Preview->State().Contains(vlmVideoStarted);
+        if (running) demo->m_Preview->Stop();
+        demo->m_Preview->ShowCapturePinDialog();
+        if (running) demo->m_Preview->Start(demo->m_Mode);
+      }
       if (demo && demo->m_Preview && WParam == 'M') {
-        const auto mode = demo->m_Preview->State().Contains(vlmVideoStarted) ? vlmVideoStretch : vlmVideoScale;
+        demo->m_Mode = demo->m_Mode == vlmVideoStretch ? vlmVideoScale : vlmVideoStretch;
         demo->m_Preview->Stop();
-        demo->m_Preview->Start(mode == vlmVideoStretch ? vlmVideoScale : vlmVideoStretch);
+        demo->m_Preview->Start(demo->m_Mode);
       }
       return 0;
     case WM_SIZE:
@@ -230,7 +239,7 @@ int Demo::Run() {
   std::wprintf(L"Format: %ldx%ld, %.2f frames per second\n", m_Preview->VideoSize().cx, m_Preview->VideoSize().cy,
                m_Preview->FrameRate());
   ShowWindow(m_Window, SW_SHOWNORMAL);
-  if (!m_Preview->Start(vlmVideoStretch)) {
+  if (!m_Preview->Start(m_Mode)) {
     std::fwprintf(stderr, L"Start failed: error %d\n", m_Preview->ErrorStatus());
     return 1;
   }

@@ -35,6 +35,10 @@ public:
   // The device's video formats: how many there are, loading one into the format properties
   // (-1: the selected one), and selecting and applying one with the rate in FrameRate.
   int32_t GetStreamFormats();
+  // Show the device's property pages, and its capture pin's format pages (the format chosen
+  // there becomes the current format and selects the matching list entry).
+  bool ShowFilterDialog();
+  bool ShowCapturePinDialog();
   bool GetStreamFormat(int32_t Index);
   bool SetStreamFormat(int32_t Index);
 
@@ -66,8 +70,6 @@ protected:
   // to change, -1 no such entry, -2 applying failed.
   int32_t SetFormat(IBaseFilter* Filter, int32_t Index);
   void Set_StrVideoSubType(const GUID& SubType);
-  // The device's stream configuration on its capture pin, or null.
-  Microsoft::WRL::ComPtr<IAMStreamConfig> FindStreamConfig(IBaseFilter* Filter);
 
   // Fields beyond those of the video surface and the snapshot pipeline. GUI thread only.
   std::unique_ptr<TStringList> m_VideoDevices;

@@ -1,6 +1,6 @@
 // Formats of the capture device and of the Sample Grabber's connection.
 
-#include "webcam/LmDmo.h"
+#include "webcam/LmMediaTypes.h"
 
 #include <cmath>
 #include <limits>
@@ -10,58 +10,16 @@
 
 using Microsoft::WRL::ComPtr;
 
-namespace {
-
-// Frames per second for a time per frame; a time of 0 (or less) has no rate.
-bool RateOf(REFERENCE_TIME TimePerFrame, double& Rate) {
-  if (TimePerFrame <= 0) return false;
-  Rate = 10000000.0 / static_cast<double>(TimePerFrame);
-  return true;
-}
-
-const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE* Type) {
-  if (!Type || !IsEqualGUID(Type->formattype, FORMAT_VideoInfo) || !Type->pbFormat ||
-      Type->cbFormat < sizeof(VIDEOINFOHEADER))
-    return nullptr;
-  return reinterpret_cast<const VIDEOINFOHEADER*>(Type->pbFormat);
-}
-
-// A media type that DirectShow allocated, deleted when it goes out of scope.
-class OwnedMediaType {
-public:
-  OwnedMediaType() = default;
-  OwnedMediaType(const OwnedMediaType&) = delete;
-  OwnedMediaType& operator=(const OwnedMediaType&) = delete;
-  ~OwnedMediaType() {
-    if (m_Type) MoDeleteMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(m_Type));
-  }
-  AM_MEDIA_TYPE** Receive() { return &m_Type; }
-  AM_MEDIA_TYPE* Get() const { return m_Type; }
-
-private:
-  AM_MEDIA_TYPE* m_Type = nullptr;
-};
-
-}  // namespace
-
-ComPtr<IAMStreamConfig> TVLmPreview::FindStreamConfig(IBaseFilter* Filter) {
-  ComPtr<IAMStreamConfig> config;
-  if (!m_pCaptureGraphBuilder || !Filter) return nullptr;
-  for (const GUID* type : {&MEDIATYPE_Interleaved, &MEDIATYPE_Video}) {
-    if (m_pCaptureGraphBuilder->FindInterface(&PIN_CATEGORY_CAPTURE, type, Filter, IID_IAMStreamConfig,
-                                              reinterpret_cast<void**>(config.ReleaseAndGetAddressOf())) == S_OK &&
-        config)
-      return config;
-  }
-  return nullptr;
-}
+using lm::OwnedMediaType;
+using lm::RateOf;
+using lm::VideoInfo;
 
 bool TVLmPreview::GetFormats(IBaseFilter* Filter) {
   m_pVSI.clear();
   m_pVSI_Count[0] = 0;
   m_pVSI_Count[1] = 0;
   try {
-    ComPtr<IAMStreamConfig> config = FindStreamConfig(Filter);
+    ComPtr<IAMStreamConfig> config = lm::FindStreamConfig(m_pCaptureGraphBuilder.Get(), Filter);
     if (!config) return false;
     int count = 0;
     int size = 0;
@@ -166,14 +124,14 @@ int32_t TVLmPreview::SetFormat(IBaseFilter* Filter, int32_t Index) {
 
   bool applied = false;
   try {
-    ComPtr<IAMStreamConfig> config = FindStreamConfig(Filter);
+    ComPtr<IAMStreamConfig> config = lm::FindStreamConfig(m_pCaptureGraphBuilder.Get(), Filter);
     int count = 0;
     int size = 0;
     if (config && config->GetNumberOfCapabilities(&count, &size) == S_OK && size == sizeof(VIDEO_STREAM_CONFIG_CAPS)) {
       OwnedMediaType type;
       VIDEO_STREAM_CONFIG_CAPS caps{};
       if (config->GetStreamCaps(entry.Index, type.Receive(), reinterpret_cast<BYTE*>(&caps)) == S_OK && type.Get()) {
-        auto* vih = const_cast<VIDEOINFOHEADER*>(VideoInfo(type.Get()));
+        VIDEOINFOHEADER* vih = VideoInfo(type.Get());
         REFERENCE_TIME timePerFrame = 0;
         if (IsEqualGUID(type.Get()->majortype, MEDIATYPE_Video) && vih && IsEqualGUID(type.Get()->subtype, entry.SubType) &&
             vih->bmiHeader.biWidth == entry.VideoSize.cx && vih->bmiHeader.biHeight == entry.VideoSize.cy &&

@@ -88,6 +88,18 @@ LMWEBCAM_API int32_t EnumDevices(const GUID& Category, TStringList*& List);
 // PenWidth (at least 1) and Color (an RGB value); the inside is left as it is.
 LMWEBCAM_API void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t PenWidth, COLORREF Color);
 
+// Shows the filter's own property pages in a modal frame owned by Owner; false when the
+// filter has no pages to offer.
+LMWEBCAM_API bool ShowFilter(IBaseFilter* Filter, HWND Owner);
+
+// Shows the property pages of the device's capture-pin stream configuration in a modal frame
+// owned by Owner, then reads back the pin's format into the six outputs (written only when
+// the format can be read and is a video-info format; a rate is written only when the time per
+// frame gives one). False when the pin has no stream configuration.
+LMWEBCAM_API bool ShowCapturePin(ICaptureGraphBuilder2* Builder, IBaseFilter* Filter, HWND Owner, SIZE* VideoSize,
+                                 GUID* SubType, double* FrameRate, uint16_t* BitCount, uint32_t* Compression,
+                                 uint32_t* BitRate);
+
 // Binds the device at position Index of Category (the order EnumDevices counts in) to a
 // filter. Filter is cleared first; the result is true exactly when it holds the device.
 LMWEBCAM_API bool ChooseDevice(const GUID& Category, int32_t Index, Microsoft::WRL::ComPtr<IBaseFilter>& Filter);
