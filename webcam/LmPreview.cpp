@@ -2,8 +2,6 @@
 
 #include <stdexcept>
 
-#include "core/Lmdllprocs.h"
-
 TVLmPreview::TVLmPreview(TComponent* AOwner)
     : TVLmSnapshotControl(AOwner), m_VideoDevices(std::make_unique<TStringList>()) {
   if (!DecideActive()) return;
@@ -37,14 +35,6 @@ void TVLmPreview::ClearFormatFields() {
   m_SelectedIndex = -1;
 }
 
-void TVLmPreview::Dispatch(TMessage& Message) {
-  if (Message.Msg == WM_GRAPHNOTIFY) {
-    WMGraphNotify(Message);
-    return;
-  }
-  TVLmSnapshotControl::Dispatch(Message);
-}
-
 int32_t TVLmPreview::GetVideoDevices() {
   if (!m_Active) {
     m_ErrorStatus = LMERR_INACTIVE;
@@ -58,21 +48,7 @@ int32_t TVLmPreview::GetVideoDevices() {
 }
 
 bool TVLmPreview::Open(int32_t Index) {
-  if (!LmFreeMemory) {
-    m_ErrorStatus = LMERR_CORE_NOT_BOUND;
-    return false;
-  }
-  // Probe the core library; neither result matters.
-  LmFreeMemory(LmCreateImage ? LmCreateImage(1, 1, 1, 0, 0, 0, 0, 0, 0, 0) : 0);
-
-  if (!m_Active) {
-    m_ErrorStatus = LMERR_INACTIVE;
-    return false;
-  }
-  if (m_State.Contains(vlmVideoOpened)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
+  if (!CheckOpenPreconditions()) return false;
   TStringList* devices = m_VideoDevices.get();
   if (devices->Count() < 1) {
     devices->Clear();
@@ -150,39 +126,6 @@ bool TVLmPreview::Start(TVLmVideoDisplayMode Mode) {
     return false;
   }
   m_State = vlmStateRunning;
-  m_ErrorStatus = LMERR_NONE;
-  return true;
-}
-
-bool TVLmPreview::Pause() {
-  if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  if (!m_pMediaControl) {
-    m_ErrorStatus = LMERR_GRAPH_FAILED;
-    return false;
-  }
-  const bool resume = m_State.Contains(vlmVideoPaused);
-  const HRESULT hr = resume ? m_pMediaControl->Run() : m_pMediaControl->Pause();
-  if (FAILED(hr)) {
-    // The graph refused: say so, and keep the state the graph is still in.
-    m_ErrorStatus = LMERR_GRAPH_FAILED;
-    return false;
-  }
-  m_State = resume ? vlmStateRunning : vlmStatePaused;
-  m_ErrorStatus = LMERR_NONE;
-  return true;
-}
-
-bool TVLmPreview::Stop() {
-  if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  if (m_pMediaControl) m_pMediaControl->Stop();
-  if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
-  m_State = vlmStateStopped;
   m_ErrorStatus = LMERR_NONE;
   return true;
 }

@@ -26,9 +26,6 @@ public:
   bool Close();
   // Shows the picture in Mode and runs the graph.
   bool Start(TVLmVideoDisplayMode Mode);
-  // Pauses a running preview, or runs a paused one again.
-  bool Pause();
-  bool Stop();
   // Asks for the next frame as a still image, delivered through OnSnapshot.
   bool TakeSnapshot();
 
@@ -52,8 +49,6 @@ public:
   double MaximumFrameRate() const { return m_MaxFrameRate; }
 
 protected:
-  void Dispatch(TMessage& Message) override;
-
   // Graph building and teardown.
   bool StartupVideo();
   bool GetInterfaces();
@@ -61,7 +56,6 @@ protected:
   bool SetupGraph2();
   void RemoveDownstream(IBaseFilter* Filter);
   void CloseInterfaces();
-  void WMGraphNotify(TMessage& Message);
 
   // Formats of the device and of the grabber's connection.
   bool GetFormats(IBaseFilter* Filter);
@@ -84,9 +78,7 @@ protected:
   bool m_isCapture = false;
   GUID m_VideoSubType = GUID_NULL;
   Microsoft::WRL::ComPtr<IBaseFilter> m_pDeviceFilter;
-  Microsoft::WRL::ComPtr<IGraphBuilder> m_pGraphBuilder;
   Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> m_pCaptureGraphBuilder;
-  Microsoft::WRL::ComPtr<IMediaControl> m_pMediaControl;
   bool m_PreviewFaked = false;
   std::vector<TLM_VIDEO_STREAM_INFORMATION> m_pVSI;
   int32_t m_pVSI_Count[2] = {0, 0};

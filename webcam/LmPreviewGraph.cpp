@@ -137,35 +137,12 @@ void TVLmPreview::RemoveDownstream(IBaseFilter* Filter) {
 
 void TVLmPreview::CloseInterfaces() {
   try {
-    if (m_pMediaControl) {
-      m_pMediaControl->Stop();
-      m_pMediaControl.Reset();
-    }
-    if (m_pMediaEvent) {
-      m_pMediaEvent->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
-      m_pMediaEvent.Reset();
-    }
-    if (m_pVideoWindow) {
-      m_pVideoWindow->put_Visible(OAFALSE);
-      m_pVideoWindow->put_Owner(0);
-      m_pVideoWindow.Reset();
-    }
+    ReleaseGraphControl();
     m_pSampleGrabber.Reset();
     m_pGrabberFilter.Reset();
     m_pCaptureGraphBuilder.Reset();
     m_pGraphBuilder.Reset();
   } catch (...) {
     // Fields not reached stay held until they are assigned again or the control goes.
-  }
-}
-
-void TVLmPreview::WMGraphNotify(TMessage& Message) {
-  Message.Result = 0;
-  if (!m_pMediaEvent) return;
-  long code = 0;
-  LONG_PTR param1 = 0;
-  LONG_PTR param2 = 0;
-  while (m_pMediaEvent->GetEvent(&code, &param1, &param2, 0) == S_OK) {
-    if (m_pMediaEvent->FreeEventParams(code, param1, param2) != S_OK) break;
   }
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "core/Lmdllprocs.h"
 #include "core/Lmutils.h"
 
 namespace {
@@ -144,6 +145,9 @@ void TVLmVideoControl::ForwardColor(HWND Child) {
 
 void TVLmVideoControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
+    case WM_GRAPHNOTIFY:
+      WMGraphNotify(Message);
+      return;
     case WM_GETDLGCODE:
       WMGetDlgCode(Message);
       return;
@@ -266,4 +270,85 @@ void TVLmVideoControl::SetBorderVisible(bool Value) {
 void TVLmVideoControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TVLmUiControl::MouseDown(Button, Shift, X, Y);
   if (Button == mbLeft && !Focused() && !ComponentState().Contains(csDesigning)) SetFocus();
+}
+
+bool TVLmVideoControl::CheckOpenPreconditions() {
+  if (!LmFreeMemory) {
+    m_ErrorStatus = LMERR_CORE_NOT_BOUND;
+    return false;
+  }
+  // Probe the core library; neither result matters.
+  LmFreeMemory(LmCreateImage ? LmCreateImage(1, 1, 1, 0, 0, 0, 0, 0, 0, 0) : 0);
+  if (!m_Active) {
+    m_ErrorStatus = LMERR_INACTIVE;
+    return false;
+  }
+  if (m_State.Contains(vlmVideoOpened)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  return true;
+}
+
+bool TVLmVideoControl::Pause() {
+  if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (!m_pMediaControl) {
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  const bool resume = m_State.Contains(vlmVideoPaused);
+  const HRESULT hr = resume ? m_pMediaControl->Run() : m_pMediaControl->Pause();
+  if (FAILED(hr)) {
+    // The graph refused: say so, and keep the state the graph is still in.
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  m_State = resume ? vlmStateRunning : vlmStatePaused;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmVideoControl::Stop() {
+  if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (m_pMediaControl) m_pMediaControl->Stop();
+  if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
+  m_State = vlmStateStopped;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+void TVLmVideoControl::WMGraphNotify(TMessage& Message) {
+  Message.Result = 0;
+  if (!m_pMediaEvent) return;
+  long code = 0;
+  LONG_PTR param1 = 0;
+  LONG_PTR param2 = 0;
+  while (m_pMediaEvent->GetEvent(&code, &param1, &param2, 0) == S_OK) {
+    const HRESULT freed = m_pMediaEvent->FreeEventParams(code, param1, param2);
+    if (GraphEvent(code) || freed != S_OK) return;
+  }
+}
+
+bool TVLmVideoControl::GraphEvent(long) { return false; }
+
+void TVLmVideoControl::ReleaseGraphControl() {
+  if (m_pMediaControl) {
+    m_pMediaControl->Stop();
+    m_pMediaControl.Reset();
+  }
+  if (m_pMediaEvent) {
+    m_pMediaEvent->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
+    m_pMediaEvent.Reset();
+  }
+  if (m_pVideoWindow) {
+    m_pVideoWindow->put_Visible(OAFALSE);
+    m_pVideoWindow->put_Owner(0);
+    m_pVideoWindow.Reset();
+  }
 }

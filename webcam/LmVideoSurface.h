@@ -25,6 +25,11 @@ public:
   bool BorderVisible() const { return m_BorderVisible; }
   void SetBorderVisible(bool Value);
 
+  // Pauses a running picture, or runs a paused one again.
+  bool Pause();
+  // Stops the graph and hides the picture; Start runs it again.
+  bool Stop();
+
   int16_t ErrorStatus() const { return m_ErrorStatus; }
   TVLmVideoStates State() const { return m_State; }
   SIZE VideoSize() const { return m_VideoSize; }
@@ -75,10 +80,27 @@ protected:
   SIZE m_VideoSize{0, 0};
   bool m_Active = false;
   TVLmVideoDisplayMode m_Mode = vlmVideoStretch;
+  Microsoft::WRL::ComPtr<IGraphBuilder> m_pGraphBuilder;
+  Microsoft::WRL::ComPtr<IMediaControl> m_pMediaControl;
   Microsoft::WRL::ComPtr<IVideoWindow> m_pVideoWindow;
   Microsoft::WRL::ComPtr<IMediaEventEx> m_pMediaEvent;
   bool m_CursorChange = false;
   bool m_ColorChange = false;
+
+  // The checks that open every component in this order: the core library's image entry
+  // points (14, after probing them), the runtime (201), not already open (11). False with the
+  // error set when one fails.
+  bool CheckOpenPreconditions();
+
+  // Drains the graph's event queue, handing each event to GraphEvent.
+  void WMGraphNotify(TMessage& Message);
+  // One graph event, its parameters already freed; true stops the draining (the rest waits
+  // for the next WM_GRAPHNOTIFY). The default acts on nothing.
+  virtual bool GraphEvent(long Code);
+
+  // The first steps of every graph's teardown: stop the graph, unregister the window from its
+  // events, hide and detach the video window, releasing each interface.
+  void ReleaseGraphControl();
 
   // Sets m_Active from the multimedia runtime's marker file "dpnhpast.dll" in the system
   // directory. Returns false when the file is missing (construction then ends there); a system
