@@ -1,8 +1,8 @@
 // The demo: what an application using the camera library looks like. It lists the video
 // capture devices, previews one (by default the project's test camera) in a window, and saves
-// snapshots as BMP files.
+// snapshots as BMP files; given a clip, it plays it beside the preview in a loop.
 //
-//   LmDemo.exe [--device N] [--output DIR] [--scripted]
+//   LmDemo.exe [--device N] [--clip FILE] [--output DIR] [--scripted]
 //
 // Interactive: S saves a snapshot, M switches stretch and scale, F shows the device's property
 // pages, P its capture pin's format pages; closing the window ends the demo. --scripted runs a short session unattended: it previews
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "webcam/LmPlay.h"
 #include "webcam/LmPreview.h"
 
 namespace {
@@ -27,10 +28,13 @@ constexpr wchar_t kDefaultDevice[] = L"Lumora Test Camera";
 constexpr int kVideoWidth = 640;
 constexpr int kVideoHeight = 480;
 constexpr int kMargin = 10;
+constexpr int kPlayerWidth = 320;
+constexpr int kPlayerHeight = 240;
 
 struct DemoOptions {
   int Device = -1;  // -1: the test camera if present, else the first device
   std::wstring Output = L".";
+  std::wstring Clip;  // a video file played beside the preview
   bool Scripted = false;
 };
 
@@ -42,6 +46,8 @@ DemoOptions ParseOptions(int argc, wchar_t** argv) {
       options.Device = _wtoi(argv[++i]);
     else if (arg == L"--output" && i + 1 < argc)
       options.Output = argv[++i];
+    else if (arg == L"--clip" && i + 1 < argc)
+      options.Clip = argv[++i];
     else if (arg == L"--scripted")
       options.Scripted = true;
   }
@@ -107,10 +113,14 @@ private:
   void SaveSnapshot(UINT_PTR ImageHandle);
   void RequestSnapshot();
   void SelectFormat();
+  void StartPlayer();
+  void SaveClipSnapshot(UINT_PTR ImageHandle);
 
   DemoOptions m_Options;
   HWND m_Window = nullptr;
   std::unique_ptr<TVLmPreview> m_Preview;
+  std::unique_ptr<TVLmPlay> m_Player;
+  int m_ClipSnapshots = 0;
   TVLmVideoDisplayMode m_Mode = vlmVideoStretch;
   int m_Snapshots = 0;
   std::wstring m_LastSnapshot;
@@ -157,6 +167,37 @@ void Demo::SelectFormat() {
     std::fwprintf(stderr, L"SetStreamFormat failed: error %d\n", m_Preview->ErrorStatus());
 }
 
+// Plays the clip beside the preview, from its start, again whenever it ends.
+void Demo::StartPlayer() {
+  m_Player = std::make_unique<TVLmPlay>(nullptr);
+  m_Player->SetParentWindow(m_Window);
+  m_Player->SetBounds(kVideoWidth + 2 * kMargin, kMargin, kPlayerWidth, kPlayerHeight);
+  m_Player->SetAppearance(vlmLowered);
+  m_Player->SetOnSnapshot([this](TObject*, UINT_PTR image, bool&) { SaveClipSnapshot(image); });
+  m_Player->SetOnEnd([this](TObject*) {
+    m_Player->StartFrom(0.0);
+    m_Player->Start(vlmVideoStretch, 1.0);
+  });
+  if (!m_Player->Open(m_Options.Clip)) {
+    std::fwprintf(stderr, L"Cannot play %ls: error %d\n", m_Options.Clip.c_str(), m_Player->ErrorStatus());
+    m_Player.reset();
+    return;
+  }
+  std::wprintf(L"Clip: %ldx%ld, %.2f frames per second, %.2f s\n", m_Player->VideoSize().cx, m_Player->VideoSize().cy,
+               m_Player->FrameRate(), m_Player->Duration());
+  if (!m_Player->Start(vlmVideoStretch, 1.0))
+    std::fwprintf(stderr, L"Cannot start the clip: error %d\n", m_Player->ErrorStatus());
+}
+
+void Demo::SaveClipSnapshot(UINT_PTR ImageHandle) {
+  const auto block = reinterpret_cast<HGLOBAL>(ImageHandle);
+  const void* dib = GlobalLock(block);
+  if (!dib) return;
+  const std::wstring path = m_Options.Output + L"\\clip-snapshot-" + std::to_wstring(++m_ClipSnapshots) + L".bmp";
+  if (WriteBitmapFile(path, dib, GlobalSize(block))) std::wprintf(L"Clip snapshot: %ls\n", path.c_str());
+  GlobalUnlock(block);
+}
+
 void Demo::RequestSnapshot() {
   if (!m_Preview->TakeSnapshot())
     std::fwprintf(stderr, L"TakeSnapshot failed: error %d\n", m_Preview->ErrorStatus());
@@ -171,7 +212,8 @@ bool Demo::CreateMainWindow() {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kWindowClass;
   RegisterClassExW(&wc);
-  RECT rect{0, 0, kVideoWidth + 2 * kMargin, kVideoHeight + 2 * kMargin};
+  const int playerRoom = m_Options.Clip.empty() ? 0 : kPlayerWidth + kMargin;
+  RECT rect{0, 0, kVideoWidth + 2 * kMargin + playerRoom, kVideoHeight + 2 * kMargin};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   AdjustWindowRect(&rect, style, FALSE);
   m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale, F/P: device/format pages", style, 40, 40,
@@ -202,8 +244,12 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
       }
       return 0;
     case WM_SIZE:
-      if (demo && demo->m_Preview)
-        demo->m_Preview->SetBounds(kMargin, kMargin, LOWORD(LParam) - 2 * kMargin, HIWORD(LParam) - 2 * kMargin);
+      if (demo && demo->m_Preview) {
+        const int playerRoom = demo->m_Options.Clip.empty() ? 0 : kPlayerWidth + kMargin;
+        const int width = LOWORD(LParam) - 2 * kMargin - playerRoom;
+        demo->m_Preview->SetBounds(kMargin, kMargin, width, HIWORD(LParam) - 2 * kMargin);
+        if (demo->m_Player) demo->m_Player->SetBounds(width + 2 * kMargin, kMargin, kPlayerWidth, kPlayerHeight);
+      }
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -239,6 +285,7 @@ int Demo::Run() {
   std::wprintf(L"Format: %ldx%ld, %.2f frames per second\n", m_Preview->VideoSize().cx, m_Preview->VideoSize().cy,
                m_Preview->FrameRate());
   ShowWindow(m_Window, SW_SHOWNORMAL);
+  if (!m_Options.Clip.empty()) StartPlayer();
   if (!m_Preview->Start(m_Mode)) {
     std::fwprintf(stderr, L"Start failed: error %d\n", m_Preview->ErrorStatus());
     return 1;
@@ -259,7 +306,9 @@ int Demo::Run() {
     };
     pump(2000);
     RequestSnapshot();
-    for (int waited = 0; waited < 100 && m_Snapshots == 0; ++waited) pump(50);
+    if (m_Player && !m_Player->TakeSnapshot())
+      std::fwprintf(stderr, L"Clip TakeSnapshot failed: error %d\n", m_Player->ErrorStatus());
+    for (int waited = 0; waited < 100 && (m_Snapshots == 0 || (m_Player && m_ClipSnapshots == 0)); ++waited) pump(50);
     const std::wstring screenshot = m_Options.Output + L"\\screenshot.bmp";
     if (SaveScreenshot(m_Window, screenshot))
       std::wprintf(L"Screenshot: %ls\n", screenshot.c_str());
@@ -277,6 +326,8 @@ int Demo::Run() {
       DispatchMessageW(&msg);
     }
   }
+  if (m_Player) m_Player->Close();
+  m_Player.reset();
   m_Preview->Close();
   m_Preview.reset();
   return status;

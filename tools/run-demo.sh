@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, and runs the demo under Wine in its own prefix,
-# with the project's test camera as the default device. With a display the demo window stays
+# with the project's test camera as the default device and a generated clip beside it. With a display the demo window stays
 # open for you; without one (Xvfb) a short scripted session writes a snapshot and a screenshot
 # of the window into build/demo-output and prints their paths.
 set -euo pipefail
@@ -12,7 +12,11 @@ BUILD_DIR="$build_dir" "$root/tools/build.sh"
 
 output="$build_dir/demo-output"
 mkdir -p "$output"
-args=(--output "Z:${output//\//\\}")
+# A generated clip (moving test picture, 25 frames per second, MJPEG) plays beside the preview.
+clip="$build_dir/demo-clip.avi"
+[ -f "$clip" ] || ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 -t 6 \
+  -c:v mjpeg -q:v 5 -pix_fmt yuvj420p "$clip"
+args=(--output "Z:${output//\//\\}" --clip "Z:${clip//\//\\}")
 [ -z "${DISPLAY:-}" ] && args+=(--scripted)
 LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDemo.exe" "${args[@]}" "$@"
 echo "Output folder: $output"

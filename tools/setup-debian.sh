@@ -8,6 +8,7 @@ packages=(
   wine wine64
   xvfb xauth
   googletest
+  ffmpeg
 )
 
 missing=()

@@ -1,0 +1,289 @@
+#include "webcam/LmPlay.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "webcam/LmMediaTypes.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// {329BB360-F6EA-11D1-9038-00A0C9697298}
+constexpr IID kIID_IBasicVideo2 = {0x329BB360, 0xF6EA, 0x11D1, {0x90, 0x38, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x98}};
+
+constexpr size_t kLongestFileName = 259;
+
+// Leaves the seeking interface in media time (100 ns units).
+void UseMediaTime(IMediaSeeking* Seeking) {
+  GUID format = GUID_NULL;
+  if (SUCCEEDED(Seeking->GetTimeFormat(&format)) && !IsEqualGUID(format, TIME_FORMAT_MEDIA_TIME))
+    Seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
+}
+
+}  // namespace
+
+TVLmPlay::TVLmPlay(TComponent* AOwner) : TVLmSnapshotControl(AOwner) { DecideActive(); }
+
+TVLmPlay::~TVLmPlay() {
+  CloseInterfaces();
+  m_State = vlmStateClosed;
+  ClearMediaInformation();
+  m_LmSampleGrabberCB->DiscardFrame();
+  m_Active = false;
+}
+
+void TVLmPlay::ClearMediaInformation() {
+  m_VideoSize = SIZE{0, 0};
+  m_Duration = 0;
+  m_FrameRate = 0;
+  m_BitRate = 0;
+  m_isSampleGrabber = false;
+}
+
+bool TVLmPlay::Open(const std::wstring& FileName) {
+  if (!CheckOpenPreconditions()) return false;
+  if (FileName.size() > kLongestFileName) {
+    m_ErrorStatus = LMERR_OUT_OF_RANGE;
+    return false;
+  }
+  switch (StartupVideo(FileName)) {
+    case 1:
+      m_State = vlmStateOpen;
+      m_ErrorStatus = LMERR_NONE;
+      return true;
+    case 0:
+      m_ErrorStatus = LMERR_PLAYBACK_GRAPH;
+      return false;
+    default:
+      m_ErrorStatus = LMERR_BUILD_GRAPH;
+      return false;
+  }
+}
+
+int32_t TVLmPlay::StartupVideo(const std::wstring& FileName) {
+  try {
+    if (!GetInterfaces()) return -1;
+    if (!SetupGraph(FileName)) return 0;
+    m_VideoSize = GetVideoSize();
+    m_Duration = GetDuration();
+    if (!SetupVideoWindow()) return -1;
+    return 1;
+  } catch (...) {
+    return -1;
+  }
+}
+
+bool TVLmPlay::GetInterfaces() {
+  try {
+    constexpr DWORD kInprocServerOrHandler = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
+    if (CoCreateInstance(CLSID_FilterGraph, nullptr, kInprocServerOrHandler, IID_IGraphBuilder,
+                         reinterpret_cast<void**>(m_pGraphBuilder.ReleaseAndGetAddressOf())) != S_OK)
+      return false;
+    if (CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                         reinterpret_cast<void**>(m_pGrabberFilter.ReleaseAndGetAddressOf())) != S_OK)
+      return false;
+    const auto query = [](IUnknown* From, REFIID Iid, auto& Field) {
+      return From->QueryInterface(Iid, reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) == S_OK;
+    };
+    return query(m_pGrabberFilter.Get(), IID_ISampleGrabber, m_pSampleGrabber) &&
+           query(m_pGraphBuilder.Get(), IID_IMediaControl, m_pMediaControl) &&
+           query(m_pGraphBuilder.Get(), IID_IVideoWindow, m_pVideoWindow) &&
+           query(m_pGraphBuilder.Get(), IID_IMediaEventEx, m_pMediaEvent) &&
+           query(m_pGraphBuilder.Get(), IID_IMediaSeeking, m_pMediaSeeking);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TVLmPlay::SetupGraph(const std::wstring& FileName) {
+  try {
+    AM_MEDIA_TYPE accepted{};
+    accepted.majortype = MEDIATYPE_Video;
+    accepted.subtype = MEDIASUBTYPE_RGB24;
+    accepted.formattype = FORMAT_VideoInfo;
+    if (m_pSampleGrabber->SetMediaType(&accepted) != S_OK) return false;
+    if (m_pGraphBuilder->AddFilter(m_pGrabberFilter.Get(), L"Sample Grabber") != S_OK) return false;
+    // The grabber, already in the graph and accepting only RGB24 video, is put on the video
+    // stream's way to the renderer whenever it can be connected.
+    if (m_pGraphBuilder->RenderFile(FileName.c_str(), nullptr) != S_OK) return false;
+
+    AM_MEDIA_TYPE connected{};
+    m_isSampleGrabber = m_pSampleGrabber->GetConnectedMediaType(&connected) == S_OK;
+    if (!m_isSampleGrabber) return true;  // plays without snapshots
+    const VIDEOINFOHEADER* vih = lm::VideoInfo(&connected);
+    if (vih) m_vih = *vih;
+    MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&connected));
+    if (!vih) {
+      m_isSampleGrabber = false;
+      return true;
+    }
+    return m_pSampleGrabber->SetBufferSamples(FALSE) == S_OK && m_pSampleGrabber->SetOneShot(FALSE) == S_OK &&
+           m_pSampleGrabber->SetCallback(nullptr, 0) == S_OK;
+  } catch (...) {
+    return false;
+  }
+}
+
+SIZE TVLmPlay::GetVideoSize() {
+  SIZE size{0, 0};
+  ComPtr<IBasicVideo2> basicVideo;
+  if (!m_pGraphBuilder ||
+      m_pGraphBuilder->QueryInterface(kIID_IBasicVideo2, reinterpret_cast<void**>(basicVideo.GetAddressOf())) != S_OK ||
+      !basicVideo)
+    return size;
+  long width = 0;
+  long height = 0;
+  if (SUCCEEDED(basicVideo->GetVideoSize(&width, &height))) size = SIZE{width, height};
+  GetRate(basicVideo.Get());
+  return size;
+}
+
+void TVLmPlay::GetRate(IBasicVideo2* BasicVideo) {
+  REFTIME timePerFrame = 0;
+  // A time per frame of 0 (variable or unknown rate) is something the graph cannot tell.
+  if (SUCCEEDED(BasicVideo->get_AvgTimePerFrame(&timePerFrame)) && timePerFrame > 0 && std::isfinite(timePerFrame)) {
+    const double hundredths = std::trunc(100.0 / timePerFrame);
+    if (hundredths < 1e15) m_FrameRate = hundredths / 100.0;
+  }
+  long bitRate = 0;
+  if (SUCCEEDED(BasicVideo->get_BitRate(&bitRate))) m_BitRate = static_cast<uint32_t>(bitRate);
+}
+
+double TVLmPlay::GetDuration() {
+  if (!m_pMediaSeeking) return 0;
+  UseMediaTime(m_pMediaSeeking.Get());
+  LONGLONG duration = 0;
+  if (FAILED(m_pMediaSeeking->GetDuration(&duration))) return 0;
+  return static_cast<double>(duration) / 10000000.0;
+}
+
+bool TVLmPlay::SeekTo(REFERENCE_TIME Position) {
+  try {
+    if (!m_pMediaSeeking) throw std::logic_error("no seeking interface");
+    UseMediaTime(m_pMediaSeeking.Get());
+    LONGLONG current = Position;
+    LONGLONG stop = 0;
+    m_pMediaSeeking->SetPositions(&current, AM_SEEKING_AbsolutePositioning, &stop, AM_SEEKING_NoPositioning);
+  } catch (...) {
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPlay::StartFrom(double Time) {
+  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  // Not a number, or a position beyond what 64 bits of 100 ns hold, is out of range too.
+  if (!(Time >= 0) || !(Time * 10000000.0 < 9.2e18)) {
+    m_ErrorStatus = LMERR_OUT_OF_RANGE;
+    return false;
+  }
+  return SeekTo(static_cast<REFERENCE_TIME>(std::trunc(Time * 10000000.0)));
+}
+
+bool TVLmPlay::StartFrom(int64_t Time) {
+  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (Time < 0) {
+    m_ErrorStatus = LMERR_OUT_OF_RANGE;
+    return false;
+  }
+  return SeekTo(Time);
+}
+
+bool TVLmPlay::Start(TVLmVideoDisplayMode Mode, double Rate) {
+  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (!(Rate > 0)) {
+    m_ErrorStatus = LMERR_OUT_OF_RANGE;
+    return false;
+  }
+  try {
+    if (Mode != m_Mode) {
+      m_Mode = Mode;
+      RECT area;
+      GetClientRectangle(&area, true);
+      SetWindowPosition(area);
+    }
+    if (!m_pMediaSeeking || !m_pVideoWindow || !m_pMediaControl)
+      throw std::logic_error("graph without seeking, video window or control");
+    m_pMediaSeeking->SetRate(Rate);
+    if (m_pVideoWindow->put_Visible(OATRUE) != S_OK) {
+      m_ErrorStatus = LMERR_GRAPH_FAILED;
+      return false;
+    }
+    if (FAILED(m_pMediaControl->Run())) {
+      m_pMediaControl->Stop();
+      m_ErrorStatus = LMERR_GRAPH_FAILED;
+      return false;
+    }
+  } catch (...) {
+    m_State = vlmStateOpen;
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  m_State = vlmStateRunning;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmPlay::TakeSnapshot() {
+  if (m_State == vlmStateClosed || !m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (!m_isSampleGrabber) {
+    m_ErrorStatus = LMERR_NO_SNAPSHOT_STREAM;
+    return false;
+  }
+  const bool armed = StartGrabber();
+  m_ErrorStatus = armed ? LMERR_NONE : LMERR_GRAPH_FAILED;
+  return armed;
+}
+
+bool TVLmPlay::GraphEvent(long Code) {
+  if (Code != EC_COMPLETE) return false;
+  if (m_pMediaControl) m_pMediaControl->Stop();
+  if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
+  m_State = vlmStateOpen;
+  DoEnd();
+  return true;
+}
+
+void TVLmPlay::DoEnd() {
+  if (FOnEnd) FOnEnd(this);
+}
+
+void TVLmPlay::CloseInterfaces() {
+  try {
+    ReleaseGraphControl();
+    m_pSampleGrabber.Reset();
+    m_pGrabberFilter.Reset();
+    m_pMediaSeeking.Reset();
+    m_pGraphBuilder.Reset();
+  } catch (...) {
+    // Fields not reached stay held until they are assigned again or the control goes.
+  }
+}
+
+bool TVLmPlay::Close() {
+  if (m_State == vlmStateClosed) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  CloseInterfaces();
+  m_LmSampleGrabberCB->DiscardFrame();
+  m_State = vlmStateClosed;
+  ClearMediaInformation();
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}

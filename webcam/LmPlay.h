@@ -1,0 +1,63 @@
+#pragma once
+
+// TVLmPlay: a control that plays a video file inside its rectangle, with seeking, an end-of-
+// file notice and still images.
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "webcam/LmSnapshot.h"
+
+class LMWEBCAM_API TVLmPlay : public TVLmSnapshotControl {
+public:
+  explicit TVLmPlay(TComponent* AOwner);
+  ~TVLmPlay() override;
+
+  // Builds the playback graph for FileName, stopped and hidden.
+  bool Open(const std::wstring& FileName);
+  bool Close();
+  // Sets the position playback starts from: seconds, or 100-nanosecond units.
+  bool StartFrom(double Time);
+  bool StartFrom(int64_t Time);
+  // Shows the picture in Mode and plays at Rate (1.0 normal speed) from the current position.
+  bool Start(TVLmVideoDisplayMode Mode, double Rate);
+  // Asks for the next frame as a still image, delivered through OnSnapshot.
+  bool TakeSnapshot();
+
+  double Duration() const { return m_Duration; }
+  double FrameRate() const { return m_FrameRate; }
+
+  const TNotifyEvent& OnEnd() const { return FOnEnd; }
+  void SetOnEnd(TNotifyEvent Handler) { FOnEnd = std::move(Handler); }
+
+protected:
+  virtual void DoEnd();
+  bool GraphEvent(long Code) override;
+
+  // 1 built, 0 the file cannot be played, -1 the graph objects or the video window failed.
+  int32_t StartupVideo(const std::wstring& FileName);
+  bool GetInterfaces();
+  bool SetupGraph(const std::wstring& FileName);
+  void CloseInterfaces();
+  bool SeekTo(REFERENCE_TIME Position);
+
+  // Media information read from the built graph.
+  SIZE GetVideoSize();
+  void GetRate(IBasicVideo2* BasicVideo);
+  double GetDuration();
+
+  // Fields beyond those of the video surface and the snapshot pipeline. GUI thread only.
+  double m_Duration = 0;
+  double m_FrameRate = 0;
+  uint32_t m_BitRate = 0;
+  bool m_isSampleGrabber = false;
+  Microsoft::WRL::ComPtr<IMediaSeeking> m_pMediaSeeking;
+  TNotifyEvent FOnEnd;
+
+private:
+  void ClearMediaInformation();
+};
