@@ -1,0 +1,194 @@
+// The preview's own drawing and input on a real window under the X server: the frame in each
+// style, the background inside it, nothing drawn over a stretched running picture, repaints
+// only on a change, the dialog code, focus on click, and the cursor and background handed to
+// the renderer's window.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+
+#include "preview/PreviewProbe.h"
+#include "testcam/LmTestCam.h"
+
+namespace previewtest {
+namespace {
+
+constexpr COLORREF kBackground = RGB(0x21, 0x43, 0x65);
+constexpr COLORREF kBorder = RGB(0xe0, 0x10, 0x30);
+constexpr COLORREF kOther = RGB(0x70, 0xc0, 0x20);
+
+class PreviewPaintTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_Preview = std::make_unique<PreviewProbe>();
+    m_Preview->SetParentWindow(SharedHost());
+    m_Preview->SetBounds(20, 20, 100, 100);
+    m_Preview->SetColor(kBackground);
+    m_Preview->SetBorderColor(kBorder);
+    m_Preview->Handle();
+    UpdateWindow(m_Preview->Handle());
+    testwin::PumpMessages(0);
+  }
+  void TearDown() override {
+    m_Preview->m_State = vlmStateClosed;
+    m_Preview.reset();
+  }
+  HWND Window() { return m_Preview->Handle(); }
+
+  std::unique_ptr<PreviewProbe> m_Preview;
+};
+
+// Every pixel on the outline of the rectangle from (Left, Top) to (Right, Bottom), both
+// inclusive, has Color.
+void ExpectRing(const testwin::ClientImage& Image, int Left, int Top, int Right, int Bottom, COLORREF Color) {
+  for (int x = Left; x <= Right; ++x) {
+    EXPECT_EQ(Image.Pixel(x, Top), Color) << "x " << x << " y " << Top;
+    EXPECT_EQ(Image.Pixel(x, Bottom), Color) << "x " << x << " y " << Bottom;
+  }
+  for (int y = Top; y <= Bottom; ++y) {
+    EXPECT_EQ(Image.Pixel(Left, y), Color) << "x " << Left << " y " << y;
+    EXPECT_EQ(Image.Pixel(Right, y), Color) << "x " << Right << " y " << y;
+  }
+}
+
+// A grid of pixels inside the rectangle, both corners inclusive, has Color.
+void ExpectFilled(const testwin::ClientImage& Image, int Left, int Top, int Right, int Bottom, COLORREF Color) {
+  for (int y = Top; y <= Bottom; y += 7)
+    for (int x = Left; x <= Right; x += 7) EXPECT_EQ(Image.Pixel(x, y), Color) << "x " << x << " y " << y;
+  EXPECT_EQ(Image.Pixel(Right, Bottom), Color);
+}
+
+TEST_F(PreviewPaintTest, FlatFrameInBorderColorAroundTheBackground) {
+  const testwin::ClientImage image(Window());
+  ExpectRing(image, 0, 0, 99, 99, kBorder);
+  ExpectFilled(image, 1, 1, 98, 98, kBackground);
+}
+
+TEST_F(PreviewPaintTest, LoweredAndRaisedEdgesAreTwoPixelsOnTheClientRectangleLessOne) {
+  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+  const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
+  const COLORREF light = GetSysColor(COLOR_3DLIGHT);
+  const COLORREF highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
+  ASSERT_NE(shadow, highlight);
+
+  m_Preview->SetAppearance(vlmLowered);
+  {
+    const testwin::ClientImage image(Window());
+    // The edge covers 0..98: outer ring at 0 and 98, inner ring at 1 and 97.
+    EXPECT_EQ(image.Pixel(0, 50), shadow);
+    EXPECT_EQ(image.Pixel(50, 0), shadow);
+    EXPECT_EQ(image.Pixel(1, 50), dark);
+    EXPECT_EQ(image.Pixel(50, 1), dark);
+    EXPECT_EQ(image.Pixel(97, 50), light);
+    EXPECT_EQ(image.Pixel(50, 97), light);
+    EXPECT_EQ(image.Pixel(98, 50), highlight);
+    EXPECT_EQ(image.Pixel(50, 98), highlight);
+    ExpectFilled(image, 2, 2, 96, 96, kBackground);
+  }
+  m_Preview->SetAppearance(vlmRaised);
+  {
+    const testwin::ClientImage image(Window());
+    EXPECT_EQ(image.Pixel(0, 50), light);
+    EXPECT_EQ(image.Pixel(1, 50), highlight);
+    EXPECT_EQ(image.Pixel(97, 50), shadow);
+    EXPECT_EQ(image.Pixel(50, 97), shadow);
+    EXPECT_EQ(image.Pixel(98, 50), dark);
+    EXPECT_EQ(image.Pixel(50, 98), dark);
+    ExpectFilled(image, 2, 2, 96, 96, kBackground);
+  }
+}
+
+TEST_F(PreviewPaintTest, AHiddenFrameIsOverpaintedInTheBackgroundColour) {
+  ASSERT_EQ(testwin::ClientPixel(Window(), 0, 50), kBorder);
+  m_Preview->SetBorderVisible(false);
+  const testwin::ClientImage image(Window());
+  ExpectRing(image, 0, 0, 99, 99, kBackground);
+  ExpectFilled(image, 0, 0, 99, 99, kBackground);
+}
+
+TEST_F(PreviewPaintTest, RunningStretchedFillsNothingInsideTheFrameAndScaledFillsTheBackground) {
+  m_Preview->m_State = vlmStateRunning;
+  m_Preview->m_Mode = vlmVideoStretch;
+  m_Preview->SetColor(kOther);  // the area inside keeps what was painted before
+  {
+    const testwin::ClientImage image(Window());
+    ExpectRing(image, 0, 0, 99, 99, kBorder);
+    EXPECT_EQ(image.Pixel(50, 50), kBackground);
+    EXPECT_EQ(image.Pixel(1, 1), kBackground);
+  }
+  m_Preview->m_Mode = vlmVideoScale;
+  {
+    const testwin::ClientImage image(Window());
+    ExpectRing(image, 0, 0, 99, 99, kBorder);
+    ExpectFilled(image, 1, 1, 98, 98, kOther);
+  }
+}
+
+TEST_F(PreviewPaintTest, OnlyAChangedAppearanceRepaints) {
+  UpdateWindow(Window());
+  testwin::PumpMessages(0);
+  const int before = m_Preview->PaintMessages;
+  m_Preview->SetBorderVisible(true);
+  m_Preview->SetAppearance(vlmFlat);
+  m_Preview->SetBorderColor(kBorder);
+  EXPECT_FALSE(GetUpdateRect(Window(), nullptr, FALSE));
+  UpdateWindow(Window());
+  testwin::PumpMessages(0);
+  EXPECT_EQ(m_Preview->PaintMessages, before);
+
+  m_Preview->SetBorderVisible(false);
+  EXPECT_TRUE(GetUpdateRect(Window(), nullptr, FALSE));
+  UpdateWindow(Window());
+  EXPECT_EQ(m_Preview->PaintMessages, before + 1);
+}
+
+TEST_F(PreviewPaintTest, AsksForTheArrowKeysAndTakesFocusOnALeftClickOutsideTheDesigner) {
+  EXPECT_EQ(SendMessageW(Window(), WM_GETDLGCODE, 0, 0), 1);
+
+  const auto press = [&](UINT Down, UINT Up, WPARAM Keys) {
+    SendMessageW(Window(), Down, Keys, MAKELPARAM(50, 50));
+    SendMessageW(Window(), Up, 0, MAKELPARAM(50, 50));
+  };
+  ::SetFocus(SharedHost());
+  ASSERT_NE(GetFocus(), Window());
+  press(WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON);
+  EXPECT_NE(GetFocus(), Window());
+  press(WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON);
+  EXPECT_EQ(GetFocus(), Window());
+
+  ::SetFocus(SharedHost());
+  m_Preview->SetDesigning(true);
+  press(WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON);
+  press(WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON);
+  EXPECT_NE(GetFocus(), Window());
+  m_Preview->SetDesigning(false);
+  ::SetFocus(SharedHost());
+}
+
+TEST_F(PreviewPaintTest, CursorAndColourReachTheRenderersWindowClass) {
+  // Changed while no graph exists; the default cursor reaches the renderer as the arrow.
+  m_Preview->SetCursor(crHandPoint);
+  m_Preview->SetCursor(crDefault);
+  const int index = DeviceIndex(*m_Preview, kLmTestCameraName);
+  ASSERT_GE(index, 0);
+  ASSERT_TRUE(m_Preview->Open(index)) << "error " << m_Preview->ErrorStatus();
+  const HWND video = GetWindow(Window(), GW_CHILD);
+  ASSERT_NE(video, nullptr);
+  EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(video, GCLP_HCURSOR)), LoadCursorW(nullptr, IDC_ARROW));
+
+  // Changed with the renderer attached: at once.
+  m_Preview->SetCursor(crHandPoint);
+  EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(video, GCLP_HCURSOR)), LoadCursorW(nullptr, IDC_HAND));
+  m_Preview->SetColor(kOther);
+  const auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrW(video, GCLP_HBRBACKGROUND));
+  ASSERT_NE(brush, nullptr);
+  EXPECT_EQ(brush, m_Preview->Brush().Handle());
+  EXPECT_EQ(testwin::BrushColor(brush), kOther);
+
+  EXPECT_TRUE(m_Preview->Close());
+}
+
+}  // namespace
+}  // namespace previewtest
