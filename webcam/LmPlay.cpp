@@ -210,22 +210,11 @@ bool TVLmPlay::Start(TVLmVideoDisplayMode Mode, double Rate) {
   try {
     if (Mode != m_Mode) {
       m_Mode = Mode;
-      RECT area;
-      GetClientRectangle(&area, true);
-      SetWindowPosition(area);
+      PlaceVideoWindow();
     }
-    if (!m_pMediaSeeking || !m_pVideoWindow || !m_pMediaControl)
-      throw std::logic_error("graph without seeking, video window or control");
+    if (!m_pMediaSeeking) throw std::logic_error("graph without seeking");
     m_pMediaSeeking->SetRate(Rate);
-    if (m_pVideoWindow->put_Visible(OATRUE) != S_OK) {
-      m_ErrorStatus = LMERR_GRAPH_FAILED;
-      return false;
-    }
-    if (FAILED(m_pMediaControl->Run())) {
-      m_pMediaControl->Stop();
-      m_ErrorStatus = LMERR_GRAPH_FAILED;
-      return false;
-    }
+    if (!ShowAndRun()) return false;
   } catch (...) {
     m_State = vlmStateOpen;
     m_ErrorStatus = LMERR_GRAPH_FAILED;

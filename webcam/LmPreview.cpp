@@ -105,21 +105,9 @@ bool TVLmPreview::Start(TVLmVideoDisplayMode Mode) {
     if (sizeChanged) m_oldVideoSize = m_VideoSize;
     if (Mode != m_Mode || (sizeChanged && Mode == vlmVideoScale)) {
       m_Mode = Mode;
-      RECT area;
-      GetClientRectangle(&area, true);
-      SetWindowPosition(area);
+      PlaceVideoWindow();
     }
-    // An open preview always has both; their absence is a fault like any raised error.
-    if (!m_pVideoWindow || !m_pMediaControl) throw std::logic_error("graph without video window or control");
-    if (m_pVideoWindow->put_Visible(OATRUE) != S_OK) {
-      m_ErrorStatus = LMERR_GRAPH_FAILED;
-      return false;
-    }
-    if (FAILED(m_pMediaControl->Run())) {
-      m_pMediaControl->Stop();
-      m_ErrorStatus = LMERR_GRAPH_FAILED;
-      return false;
-    }
+    if (!ShowAndRun()) return false;
   } catch (...) {
     m_State = vlmStateOpen;
     m_ErrorStatus = LMERR_GRAPH_FAILED;

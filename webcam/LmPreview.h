@@ -88,4 +88,5 @@ protected:
 
 private:
   void ClearFormatFields();
+  bool CheckDialogAllowed();
 };

@@ -2,7 +2,8 @@
 
 #include "webcam/LmPreview.h"
 
-bool TVLmPreview::ShowFilterDialog() {
+// Both dialogs need an opened component and a device list with a name in it.
+bool TVLmPreview::CheckDialogAllowed() {
   if (m_State == vlmStateClosed) {
     m_ErrorStatus = LMERR_WRONG_STATE;
     return false;
@@ -11,20 +12,18 @@ bool TVLmPreview::ShowFilterDialog() {
     m_ErrorStatus = LMERR_NO_DEVICE;
     return false;
   }
+  return true;
+}
+
+bool TVLmPreview::ShowFilterDialog() {
+  if (!CheckDialogAllowed()) return false;
   const bool shown = ShowFilter(m_pDeviceFilter.Get(), Handle());
   m_ErrorStatus = shown ? LMERR_NONE : LMERR_GRAPH_FAILED;
   return shown;
 }
 
 bool TVLmPreview::ShowCapturePinDialog() {
-  if (m_State == vlmStateClosed) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  if (m_VideoDevices->Count() < 1) {
-    m_ErrorStatus = LMERR_NO_DEVICE;
-    return false;
-  }
+  if (!CheckDialogAllowed()) return false;
   SIZE videoSize{0, 0};
   GUID subType = GUID_NULL;
   double frameRate = 0;

@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include <cmath>
+#include <stdexcept>
 
 #include "core/Lmdllprocs.h"
 #include "core/Lmutils.h"
@@ -111,9 +112,7 @@ bool TVLmVideoControl::SetupVideoWindow() {
     if (m_pVideoWindow->put_MessageDrain(owner) != S_OK) return false;
     if (m_pVideoWindow->put_WindowStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN) != S_OK) return false;
 
-    RECT area;
-    GetClientRectangle(&area, true);
-    SetWindowPosition(area);
+    PlaceVideoWindow();
 
     if (m_CursorChange || m_ColorChange) {
       if (const HWND child = VideoWindowHandle()) {
@@ -320,6 +319,28 @@ bool TVLmVideoControl::Stop() {
   if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   m_State = vlmStateStopped;
   m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+void TVLmVideoControl::PlaceVideoWindow() {
+  RECT area;
+  GetClientRectangle(&area, true);
+  SetWindowPosition(area);
+}
+
+bool TVLmVideoControl::ShowAndRun() {
+  // An open component always has both; their absence is a fault like any raised error.
+  if (!m_pVideoWindow || !m_pMediaControl) throw std::logic_error("graph without video window or media control");
+  if (m_pVideoWindow->put_Visible(OATRUE) != S_OK) {
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  // A success code other than S_OK means the graph is still changing state: that is success.
+  if (FAILED(m_pMediaControl->Run())) {
+    m_pMediaControl->Stop();
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
   return true;
 }
 

@@ -92,6 +92,12 @@ protected:
   // error set when one fails.
   bool CheckOpenPreconditions();
 
+  // Places the video window in the display area for the current mode.
+  void PlaceVideoWindow();
+  // Shows the video window and runs the graph: false with error 2 when either fails (a failed
+  // run stops the graph again). Raises when the graph has no video window or media control.
+  bool ShowAndRun();
+
   // Drains the graph's event queue, handing each event to GraphEvent.
   void WMGraphNotify(TMessage& Message);
   // One graph event, its parameters already freed; true stops the draining (the rest waits
