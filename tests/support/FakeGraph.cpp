@@ -22,6 +22,8 @@ std::string GuidName(const GUID* Guid) {
   if (IsEqualGUID(*Guid, MEDIASUBTYPE_RGB24)) return "RGB24";
   if (IsEqualGUID(*Guid, FORMAT_VideoInfo)) return "VideoInfo";
   if (IsEqualGUID(*Guid, IID_IAMStreamConfig)) return "IAMStreamConfig";
+  if (IsEqualGUID(*Guid, TIME_FORMAT_MEDIA_TIME)) return "media time";
+  if (IsEqualGUID(*Guid, TIME_FORMAT_FRAME)) return "frame";
   return GuidText(*Guid);
 }
 
@@ -44,10 +46,30 @@ class FakeFilterGraph;
 #define LM_FAKE_UNEXPECTED(Iface, Method, ...) \
   STDMETHODIMP Method(__VA_ARGS__) override { return Unexpected(Iface "::" #Method); }
 
+// {329BB360-F6EA-11D1-9038-00A0C9697298}, spelled out: not every import library carries it.
+constexpr IID kIID_IBasicVideo2 = {0x329BB360, 0xF6EA, 0x11D1, {0x90, 0x38, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x98}};
+
+std::string SeekingFlags(DWORD Flags) {
+  switch (Flags & AM_SEEKING_PositioningBitsMask) {
+    case AM_SEEKING_NoPositioning: return "none";
+    case AM_SEEKING_AbsolutePositioning: return "absolute";
+    case AM_SEEKING_RelativePositioning: return "relative";
+    default: return "incremental";
+  }
+}
+
+std::string Number(double Value) {
+  char text[32];
+  snprintf(text, sizeof(text), "%g", Value);
+  return text;
+}
+
 class FakeFilterGraph : public FakeComObject<IGraphBuilder>,
                         public IMediaControl,
                         public IVideoWindow,
-                        public IMediaEventEx {
+                        public IMediaEventEx,
+                        public IMediaSeeking,
+                        public IBasicVideo2 {
   using Base = FakeComObject<IGraphBuilder>;
 
 public:
@@ -69,6 +91,12 @@ public:
     } else if (IsEqualIID(riid, IID_IMediaEvent)) {
       name = "IMediaEvent";
       answer = static_cast<IMediaEvent*>(static_cast<IMediaEventEx*>(this));
+    } else if (IsEqualIID(riid, IID_IMediaSeeking)) {
+      name = "IMediaSeeking";
+      answer = static_cast<IMediaSeeking*>(this);
+    } else if (IsEqualIID(riid, kIID_IBasicVideo2)) {
+      name = "IBasicVideo2";
+      answer = static_cast<IBasicVideo2*>(this);
     }
     if (!name) return Base::QueryInterface(riid, ppv);
     if (!ppv) return E_POINTER;
@@ -123,7 +151,10 @@ public:
   // IGraphBuilder
   LM_FAKE_UNEXPECTED("IGraphBuilder", Connect, IPin*, IPin*)
   LM_FAKE_UNEXPECTED("IGraphBuilder", Render, IPin*)
-  STDMETHODIMP RenderFile(LPCWSTR, LPCWSTR) override { return Unexpected("IGraphBuilder::RenderFile"); }
+  STDMETHODIMP RenderFile(LPCWSTR File, LPCWSTR PlayList) override {
+    m_System->RenderedFiles.push_back(Narrow(File ? File : L"null") + ", " + (PlayList ? Narrow(PlayList) : "null"));
+    return m_System->Answer("IGraphBuilder::RenderFile");
+  }
   LM_FAKE_UNEXPECTED("IGraphBuilder", AddSourceFilter, LPCWSTR, LPCWSTR, IBaseFilter**)
   LM_FAKE_UNEXPECTED("IGraphBuilder", SetLogFile, DWORD_PTR)
   LM_FAKE_UNEXPECTED("IGraphBuilder", Abort)
@@ -231,6 +262,93 @@ public:
   LM_FAKE_UNEXPECTED("IMediaEventEx", SetNotifyFlags, LONG)
   LM_FAKE_UNEXPECTED("IMediaEventEx", GetNotifyFlags, LONG*)
 
+  // IMediaSeeking
+  STDMETHODIMP GetTimeFormat(GUID* Format) override {
+    const HRESULT hr = m_System->Answer("IMediaSeeking::GetTimeFormat");
+    *Format = hr == S_OK ? m_System->TimeFormat : GUID_NULL;
+    return hr;
+  }
+  STDMETHODIMP SetTimeFormat(const GUID* Format) override {
+    const HRESULT hr = m_System->Answer("IMediaSeeking::SetTimeFormat(" + GuidName(Format) + ")",
+                                        "IMediaSeeking::SetTimeFormat");
+    if (hr == S_OK && Format) m_System->TimeFormat = *Format;
+    return hr;
+  }
+  STDMETHODIMP GetDuration(LONGLONG* Duration) override {
+    const HRESULT hr = m_System->Answer("IMediaSeeking::GetDuration");
+    *Duration = hr == S_OK ? m_System->Duration : 0;
+    return hr;
+  }
+  STDMETHODIMP SetPositions(LONGLONG* Current, DWORD CurrentFlags, LONGLONG* Stop, DWORD StopFlags) override {
+    const auto value = [](const LONGLONG* Time) { return Time ? std::to_string(*Time) : std::string("null"); };
+    return m_System->Answer("IMediaSeeking::SetPositions(" + value(Current) + ", " + SeekingFlags(CurrentFlags) + ", " +
+                                value(Stop) + ", " + SeekingFlags(StopFlags) + ")",
+                            "IMediaSeeking::SetPositions");
+  }
+  STDMETHODIMP SetRate(double Rate) override {
+    return m_System->Answer("IMediaSeeking::SetRate(" + Number(Rate) + ")", "IMediaSeeking::SetRate");
+  }
+  LM_FAKE_UNEXPECTED("IMediaSeeking", GetCapabilities, DWORD*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", CheckCapabilities, DWORD*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", IsFormatSupported, const GUID*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", QueryPreferredFormat, GUID*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", IsUsingTimeFormat, const GUID*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", GetStopPosition, LONGLONG*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", GetCurrentPosition, LONGLONG*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", ConvertTimeFormat, LONGLONG*, const GUID*, LONGLONG, const GUID*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", GetPositions, LONGLONG*, LONGLONG*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", GetAvailable, LONGLONG*, LONGLONG*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", GetRate, double*)
+  LM_FAKE_UNEXPECTED("IMediaSeeking", GetPreroll, LONGLONG*)
+
+  // IBasicVideo, IBasicVideo2
+  STDMETHODIMP get_AvgTimePerFrame(REFTIME* Time) override {
+    const HRESULT hr = m_System->Answer("IBasicVideo::get_AvgTimePerFrame");
+    *Time = hr == S_OK ? m_System->AvgTimePerFrame : 0;
+    return hr;
+  }
+  STDMETHODIMP get_BitRate(LONG* BitRate) override {
+    const HRESULT hr = m_System->Answer("IBasicVideo::get_BitRate");
+    *BitRate = hr == S_OK ? m_System->BitRate : 0;
+    return hr;
+  }
+  STDMETHODIMP GetVideoSize(LONG* Width, LONG* Height) override {
+    const HRESULT hr = m_System->Answer("IBasicVideo::GetVideoSize");
+    *Width = hr == S_OK ? m_System->VideoWidth : 0;
+    *Height = hr == S_OK ? m_System->VideoHeight : 0;
+    return hr;
+  }
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_BitErrorRate, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_VideoWidth, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_VideoHeight, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_SourceLeft, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_SourceLeft, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_SourceWidth, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_SourceWidth, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_SourceTop, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_SourceTop, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_SourceHeight, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_SourceHeight, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_DestinationLeft, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_DestinationLeft, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_DestinationWidth, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_DestinationWidth, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_DestinationTop, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_DestinationTop, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", put_DestinationHeight, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", get_DestinationHeight, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", SetSourcePosition, LONG, LONG, LONG, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", GetSourcePosition, LONG*, LONG*, LONG*, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", SetDefaultSourcePosition)
+  LM_FAKE_UNEXPECTED("IBasicVideo", SetDestinationPosition, LONG, LONG, LONG, LONG)
+  LM_FAKE_UNEXPECTED("IBasicVideo", GetDestinationPosition, LONG*, LONG*, LONG*, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", SetDefaultDestinationPosition)
+  LM_FAKE_UNEXPECTED("IBasicVideo", GetVideoPaletteEntries, LONG, LONG, LONG*, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", GetCurrentImage, LONG*, LONG*)
+  LM_FAKE_UNEXPECTED("IBasicVideo", IsUsingDefaultSource)
+  LM_FAKE_UNEXPECTED("IBasicVideo", IsUsingDefaultDestination)
+  LM_FAKE_UNEXPECTED("IBasicVideo2", GetPreferredAspectRatio, LONG*, LONG*)
+
 protected:
   ~FakeFilterGraph() override { m_System->GraphFilters.clear(); }
   void* QueryInterfaceExtra(REFIID riid) override {
@@ -243,9 +361,31 @@ private:
   std::vector<ComPtr<IBaseFilter>> m_Filters;  // the graph holds what was added to it
 };
 
-class FakeStreamConfig : public FakeComObject<IAMStreamConfig> {
+// The stream configuration also answers ISpecifyPropertyPages while ConfigHasPages is set
+// (stream-format additions).
+class FakeStreamConfig : public FakeComObject<IAMStreamConfig>, public ISpecifyPropertyPages {
 public:
   explicit FakeStreamConfig(std::shared_ptr<FakeGraphSystem> System) : m_System(std::move(System)) {}
+
+  // One IUnknown for both interfaces.
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return FakeComObject::QueryInterface(riid, ppv); }
+  STDMETHODIMP_(ULONG) AddRef() override { return FakeComObject::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return FakeComObject::Release(); }
+
+  // ISpecifyPropertyPages (stream-format additions)
+  STDMETHODIMP GetPages(CAUUID* Pages) override {
+    Pages->cElems = 0;
+    Pages->pElems = nullptr;
+    const HRESULT hr = m_System->Answer("ISpecifyPropertyPages::GetPages(config)", "ISpecifyPropertyPages::GetPages");
+    if (hr != S_OK) return hr;
+    const auto count = static_cast<ULONG>(m_System->ConfigPages.size());
+    Pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID) * (count ? count : 1)));
+    if (!Pages->pElems) return E_OUTOFMEMORY;
+    for (ULONG i = 0; i < count; ++i) Pages->pElems[i] = m_System->ConfigPages[i];
+    Pages->cElems = count;
+    m_System->PageArrays.push_back(Pages->pElems);
+    return hr;
+  }
 
   STDMETHODIMP GetNumberOfCapabilities(int* Count, int* Size) override {
     *Count = static_cast<int>(m_System->Capabilities.size());
@@ -269,7 +409,26 @@ public:
     std::memcpy(Caps, &capability.Caps, sizeof(capability.Caps));
     return hr;
   }
-  STDMETHODIMP SetFormat(AM_MEDIA_TYPE*) override { return m_System->Answer("IAMStreamConfig::SetFormat"); }
+  STDMETHODIMP SetFormat(AM_MEDIA_TYPE* Type) override {
+    // Stream-format additions: record what was applied.
+    if (Type) {
+      FakeFormat applied;
+      applied.MajorType = Type->majortype;
+      applied.SubType = Type->subtype;
+      applied.FormatType = Type->formattype;
+      if (Type->pbFormat && Type->cbFormat >= sizeof(VIDEOINFOHEADER))
+        std::memcpy(&applied.Header, Type->pbFormat, sizeof(VIDEOINFOHEADER));
+      m_System->AppliedFormats.push_back(applied);
+    }
+    return m_System->Answer("IAMStreamConfig::SetFormat");
+  }
+
+protected:
+  void* QueryInterfaceExtra(REFIID riid) override {
+    if (IsEqualIID(riid, IID_ISpecifyPropertyPages) && m_System->ConfigHasPages)
+      return static_cast<ISpecifyPropertyPages*>(this);
+    return nullptr;
+  }
 
 private:
   std::shared_ptr<FakeGraphSystem> m_System;
@@ -457,9 +616,10 @@ void FakeFormat::Fill(AM_MEDIA_TYPE& Type) const {
   Type.formattype = FormatType;
   Type.bFixedSizeSamples = TRUE;
   Type.lSampleSize = Header.bmiHeader.biSizeImage;
-  Type.cbFormat = sizeof(VIDEOINFOHEADER);
-  Type.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
-  std::memcpy(Type.pbFormat, &Header, sizeof(VIDEOINFOHEADER));
+  const ULONG bytes = std::min<ULONG>(FormatBytes, sizeof(VIDEOINFOHEADER));
+  Type.cbFormat = bytes;
+  Type.pbFormat = bytes ? static_cast<BYTE*>(CoTaskMemAlloc(bytes)) : nullptr;
+  if (bytes) std::memcpy(Type.pbFormat, &Header, bytes);
 }
 
 AM_MEDIA_TYPE* FakeFormat::NewMediaType() const {
@@ -546,6 +706,24 @@ void FakeGraphSystem::ScriptWorkingGraph() {
   Script("IMediaEventEx::GetEvent", E_ABORT);
 }
 
+void FakeGraphSystem::ScriptWorkingPlayback() {
+  ScriptWorkingGraph();
+  for (const char* call : {
+           "IFilterGraph::QueryInterface(IMediaSeeking)",
+           "IFilterGraph::QueryInterface(IBasicVideo2)",
+           "IGraphBuilder::RenderFile",
+           "IBasicVideo::GetVideoSize",
+           "IBasicVideo::get_AvgTimePerFrame",
+           "IBasicVideo::get_BitRate",
+           "IMediaSeeking::GetTimeFormat",
+           "IMediaSeeking::SetTimeFormat",
+           "IMediaSeeking::GetDuration",
+           "IMediaSeeking::SetPositions",
+           "IMediaSeeking::SetRate",
+       })
+    Script(call, S_OK);
+}
+
 FakeGraphRegistration::FakeGraphRegistration(std::shared_ptr<FakeGraphSystem> System)
     : m_Graph(CLSID_FilterGraph, Creator<FakeFilterGraph>(System, "CLSID_FilterGraph")),
       m_Builder(CLSID_CaptureGraphBuilder2, Creator<FakeCaptureGraphBuilder>(System, "CLSID_CaptureGraphBuilder2")),
@@ -607,6 +785,7 @@ std::string Label(IUnknown* Object) {
   if (auto* device = dynamic_cast<FakeBaseFilter*>(Object)) return Narrow(device->Name());
   if (dynamic_cast<FakeSampleGrabber*>(Object)) return "grabber";
   if (dynamic_cast<FakeFilterGraph*>(Object)) return "graph";
+  if (dynamic_cast<FakeStreamConfig*>(Object)) return "config";  // stream-format additions
   return "other";
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// Fakes of the preview's filter graph: the filter graph (IGraphBuilder, IMediaControl,
-// IVideoWindow, IMediaEventEx), the capture graph builder, the Sample Grabber, the device's
+// Fakes of the components' filter graphs: the filter graph (IGraphBuilder, IMediaControl,
+// IVideoWindow, IMediaEventEx, and for playback IMediaSeeking and IBasicVideo2), the capture
+// graph builder, the Sample Grabber, the device's
 // stream configuration, and small filters with pins for walking connections.
 //
 // Every call is logged into one CallLog as "Interface::Method(details)". Its result comes from
@@ -34,6 +35,8 @@ struct FakeFormat {
   GUID SubType = MEDIASUBTYPE_RGB24;
   GUID FormatType = FORMAT_VideoInfo;
   VIDEOINFOHEADER Header{};
+  // Size of the format block handed out (the start of Header); 0 hands out none.
+  ULONG FormatBytes = sizeof(VIDEOINFOHEADER);
 
   // Width x Height at BitCount bits, TimePerFrame in 100 ns; biSizeImage width*height*bits/8.
   static FakeFormat Video(LONG Width, LONG Height, WORD BitCount = 24, REFERENCE_TIME TimePerFrame = 333333,
@@ -72,6 +75,9 @@ public:
   // graph-event drain make with a device whose preview renders as interleaved; the stream
   // configuration is found with MEDIATYPE_Video only, GetEvent answers E_ABORT (empty queue).
   void ScriptWorkingGraph();
+  // Adds to ScriptWorkingGraph what a successful playback Open, Start, StartFrom and Close
+  // make: RenderFile, the seeking and basic-video interfaces and their calls.
+  void ScriptWorkingPlayback();
 
   // Logs Entry and answers its scripted result (see the header comment). Bare is the
   // "Interface::Method" part of Entry.
@@ -95,12 +101,31 @@ public:
   // Events GetEvent hands out, and the parameters FreeEventParams was given.
   std::deque<FakeEvent> Events;
   std::vector<FakeEvent> FreedEvents;
+  // Playback: what IBasicVideo2 and IMediaSeeking report (on success), and what they were given.
+  LONG VideoWidth = 640, VideoHeight = 480;
+  double AvgTimePerFrame = 0.04;  // seconds
+  LONG BitRate = 1234567;
+  LONGLONG Duration = 20000000;  // 100 ns units
+  GUID TimeFormat = TIME_FORMAT_MEDIA_TIME;
+  // Per RenderFile: the file name (UTF-8) and the play list ("null" for none).
+  std::vector<std::string> RenderedFiles;
   // Per RenderStream: "source, intermediate, renderer" by label ("null" for none).
   std::vector<std::string> RenderStreamFilters;
   // Per FindInterface: the label of the filter asked.
   std::vector<std::string> FindInterfaceFilters;
   // Labels of the filters in the live graph, in the order added.
   std::vector<std::string> GraphFilters;
+
+  // ---- Stream formats and property pages (tests/unit/FormatsTest.cpp) ----
+  // Every media type IAMStreamConfig::SetFormat was given, whatever it answered.
+  std::vector<FakeFormat> AppliedFormats;
+  // While true the stream configuration answers ISpecifyPropertyPages. Its GetPages is logged
+  // as "ISpecifyPropertyPages::GetPages(config)" and scripted; on S_OK it hands out ConfigPages
+  // in an array from CoTaskMemAlloc whose address is added to PageArrays.
+  bool ConfigHasPages = false;
+  std::vector<CLSID> ConfigPages;
+  std::vector<void*> PageArrays;
+  // ---- end of the stream-format additions ----
 
 private:
   std::map<std::string, HRESULT> m_Results;
