@@ -225,19 +225,7 @@ bool TVLmPlay::Start(TVLmVideoDisplayMode Mode, double Rate) {
   return true;
 }
 
-bool TVLmPlay::TakeSnapshot() {
-  if (m_State == vlmStateClosed || !m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  if (!m_isSampleGrabber) {
-    m_ErrorStatus = LMERR_NO_SNAPSHOT_STREAM;
-    return false;
-  }
-  const bool armed = StartGrabber();
-  m_ErrorStatus = armed ? LMERR_NONE : LMERR_GRAPH_FAILED;
-  return armed;
-}
+bool TVLmPlay::TakeSnapshot() { return RequestSnapshot(m_isSampleGrabber); }
 
 bool TVLmPlay::GraphEvent(long Code) {
   if (Code != EC_COMPLETE) return false;

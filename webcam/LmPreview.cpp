@@ -118,16 +118,4 @@ bool TVLmPreview::Start(TVLmVideoDisplayMode Mode) {
   return true;
 }
 
-bool TVLmPreview::TakeSnapshot() {
-  if (m_State == vlmStateClosed || !m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  if (!m_isCapture) {
-    m_ErrorStatus = LMERR_NO_SNAPSHOT_STREAM;
-    return false;
-  }
-  const bool armed = StartGrabber();
-  m_ErrorStatus = armed ? LMERR_NONE : LMERR_GRAPH_FAILED;
-  return armed;
-}
+bool TVLmPreview::TakeSnapshot() { return RequestSnapshot(m_isCapture); }

@@ -51,6 +51,20 @@ bool TVLmSnapshotControl::StartGrabber() {
   return true;
 }
 
+bool TVLmSnapshotControl::RequestSnapshot(bool StreamReady) {
+  if (m_State == vlmStateClosed || !m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  if (!StreamReady) {
+    m_ErrorStatus = LMERR_NO_SNAPSHOT_STREAM;
+    return false;
+  }
+  const bool armed = StartGrabber();
+  m_ErrorStatus = armed ? LMERR_NONE : LMERR_GRAPH_FAILED;
+  return armed;
+}
+
 void TVLmSnapshotControl::WMCapture(TMessage& Message) {
   Message.Result = 0;
   HGLOBAL taken = nullptr;

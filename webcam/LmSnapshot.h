@@ -34,6 +34,9 @@ protected:
 
   // Arms the callback and attaches it to the grabber for the next frame.
   bool StartGrabber();
+  // TakeSnapshot of a component whose snapshot stream is complete when StreamReady: refused
+  // with 11 unless running, with 4 without the stream, else the grabber armed (0, or 2).
+  bool RequestSnapshot(bool StreamReady);
   // Receives the frame the callback took, checks it against m_vih, and delivers it.
   void WMCapture(TMessage& Message);
   // Raises OnSnapshot; a descendant may override it.
