@@ -2,11 +2,7 @@
 
 #include <new>
 
-#include "testcam/CaptureFilter.h"
 #include "testcam/ComObject.h"
-#include "testcam/FilterPropertyPage.h"
-#include "testcam/FormatPropertyPage.h"
-#include "testcam/LmTestCam.h"
 
 namespace lmcam {
 
@@ -34,21 +30,6 @@ STDMETHODIMP ClassFactory::LockServer(BOOL fLock) {
   else
     ModuleRelease();
   return S_OK;
-}
-
-HRESULT GetClassObject(REFCLSID Clsid, REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  CreateFunction create = nullptr;
-  if (IsEqualCLSID(Clsid, CLSID_LmTestCamera) || IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview))
-    create = &CaptureFilter::Create;
-  else if (IsEqualCLSID(Clsid, CLSID_LmTestCameraPropertyPage))
-    create = &FilterPropertyPage::Create;
-  else if (IsEqualCLSID(Clsid, CLSID_LmTestCameraFormatPage))
-    create = &FormatPropertyPage::Create;
-  else
-    return CLASS_E_CLASSNOTAVAILABLE;
-  return CreateComObject<ClassFactory>(riid, ppv, Clsid, create);
 }
 
 }  // namespace lmcam

@@ -1,6 +1,7 @@
 #pragma once
 
-// The class object of each class the DLL serves: the two camera filters and their pages.
+// A class object that creates its class through a function; shared by the project's COM
+// servers. Each server answers DllGetClassObject with GetClassObject (in its Module.cpp).
 
 #include <windows.h>
 
@@ -28,7 +29,7 @@ private:
   const CreateFunction m_Create;
 };
 
-// The class object for Clsid, or CLASS_E_CLASSNOTAVAILABLE.
+// The class object for Clsid, or CLASS_E_CLASSNOTAVAILABLE (defined by each server).
 HRESULT GetClassObject(REFCLSID Clsid, REFIID riid, void** ppv);
 
 }  // namespace lmcam

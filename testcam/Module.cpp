@@ -5,8 +5,12 @@
 
 #include <atomic>
 
+#include "testcam/CaptureFilter.h"
 #include "testcam/ClassFactory.h"
 #include "testcam/ComObject.h"
+#include "testcam/FilterPropertyPage.h"
+#include "testcam/FormatPropertyPage.h"
+#include "testcam/LmTestCam.h"
 
 namespace lmcam {
 namespace {
@@ -20,6 +24,21 @@ HINSTANCE ModuleInstance() { return g_Instance; }
 
 void ModuleAddRef() { ++g_ModuleReferences; }
 void ModuleRelease() { --g_ModuleReferences; }
+
+HRESULT GetClassObject(REFCLSID Clsid, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  CreateFunction create = nullptr;
+  if (IsEqualCLSID(Clsid, CLSID_LmTestCamera) || IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview))
+    create = &CaptureFilter::Create;
+  else if (IsEqualCLSID(Clsid, CLSID_LmTestCameraPropertyPage))
+    create = &FilterPropertyPage::Create;
+  else if (IsEqualCLSID(Clsid, CLSID_LmTestCameraFormatPage))
+    create = &FormatPropertyPage::Create;
+  else
+    return CLASS_E_CLASSNOTAVAILABLE;
+  return CreateComObject<ClassFactory>(riid, ppv, Clsid, create);
+}
 
 }  // namespace lmcam
 

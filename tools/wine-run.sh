@@ -70,6 +70,12 @@ prepare_prefix() {
     wine regsvr32 /s "Z:$bin_dir/LmTestCam.dll" </dev/null >/dev/null 2>>"$WINEPREFIX.setup.log" || { echo "cannot register LmTestCam.dll" >&2; cat "$WINEPREFIX.setup.log" >&2; exit 1; }
     touch "$WINEPREFIX/.lm-testcam"
   fi
+  # Register the test capture graph builder (LmTestCaptureBuilder.dll) in place of Wine's, which
+  # cannot write files, once per prefix; `regsvr32 /u` on it gives Wine's back.
+  if [ ! -f "$WINEPREFIX/.lm-testbuilder" ] && [ -f "$bin_dir/LmTestCaptureBuilder.dll" ]; then
+    wine regsvr32 /s "Z:$bin_dir/LmTestCaptureBuilder.dll" </dev/null >/dev/null 2>>"$WINEPREFIX.setup.log" || { echo "cannot register LmTestCaptureBuilder.dll" >&2; cat "$WINEPREFIX.setup.log" >&2; exit 1; }
+    touch "$WINEPREFIX/.lm-testbuilder"
+  fi
   flock -u 9
 }
 

@@ -1,0 +1,90 @@
+// Recording the test camera through the test capture graph builder on Wine's real graph, with
+// ffprobe as the judge of the files.
+
+#include <windows.h>
+
+#include <dshow.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "recording/FfProbe.h"
+#include "recording/RecordingGraph.h"
+
+namespace {
+
+using namespace rectest;
+
+::testing::AssertionResult IsVideo(const VideoProbe& Probe, int Width, int Height, double FramesPerSecond) {
+  if (!Probe.Read) return ::testing::AssertionFailure() << "ffprobe read nothing:\n" << Probe.Output;
+  if (Probe.VideoStreams != 1 || Probe.OtherStreams != 0 || Probe.Width != Width || Probe.Height != Height ||
+      Probe.FrameRate < FramesPerSecond - 0.01 || Probe.FrameRate > FramesPerSecond + 0.01)
+    return ::testing::AssertionFailure() << "ffprobe says:\n" << Probe.Output;
+  return ::testing::AssertionSuccess();
+}
+
+TEST(Recording, ThreeSecondsAt320x240And15FpsGiveOneVideoStreamOfAbout45Frames) {
+  const std::string name = "three-seconds.avi";
+  DeleteFileW(RecordingWindowsPath(name).c_str());
+  {
+    RecordingGraph graph(RecordingWindowsPath(name));
+    ASSERT_EQ(graph.Result, S_OK) << graph.Step;
+    ASSERT_TRUE(SUCCEEDED(graph.Control->Run()));
+    Sleep(3000);
+    // The name cannot change under a running writer.
+    EXPECT_EQ(graph.Sink->SetFileName(L"C:\\other.avi", nullptr), VFW_E_NOT_STOPPED);
+    ASSERT_EQ(graph.Control->Stop(), S_OK);
+  }
+  const VideoProbe probe = ProbeVideo(RecordingUnixPath(name));
+  ASSERT_TRUE(IsVideo(probe, 320, 240, 15.0));
+  EXPECT_EQ(probe.Codec, "rawvideo");
+  EXPECT_NEAR(probe.Frames, 45, 6) << probe.Output;
+  EXPECT_NEAR(probe.Duration, 3.0, 0.4) << probe.Output;
+}
+
+TEST(Recording, RunAfterStopWritesTheFileAnewFromItsStart) {
+  const std::string name = "run-stop-run.avi";
+  const std::wstring path = RecordingWindowsPath(name);
+  RecordingGraph graph(path, 640, 480, 333333);
+  ASSERT_EQ(graph.Result, S_OK) << graph.Step;
+  ASSERT_TRUE(graph.Record(2000));
+  const VideoProbe first = ProbeVideo(RecordingUnixPath(name));
+  ASSERT_TRUE(IsVideo(first, 640, 480, 30.0));
+  const LONGLONG firstSize = FileSize(path);
+
+  ASSERT_TRUE(graph.Record(700));
+  const VideoProbe second = ProbeVideo(RecordingUnixPath(name));
+  ASSERT_TRUE(IsVideo(second, 640, 480, 30.0));
+  EXPECT_NEAR(second.Frames, 21, 6) << second.Output;
+  EXPECT_LT(second.Frames, first.Frames - 20);
+  // Truncated, not written over: the file is no longer than the second recording.
+  EXPECT_LT(FileSize(path), firstSize / 2);
+}
+
+TEST(Recording, ReleasingTheRunningGraphCompletesTheFile) {
+  const std::string name = "released-running.avi";
+  {
+    RecordingGraph graph(RecordingWindowsPath(name), 160, 120, 1000000);
+    ASSERT_EQ(graph.Result, S_OK) << graph.Step;
+    ASSERT_TRUE(SUCCEEDED(graph.Control->Run()));
+    Sleep(1500);
+    // Every reference goes, the graph's last with it, without a Stop from here.
+    graph.Control.Reset();
+  }
+  const VideoProbe probe = ProbeVideo(RecordingUnixPath(name));
+  ASSERT_TRUE(IsVideo(probe, 160, 120, 10.0));
+  EXPECT_NEAR(probe.Frames, 15, 4) << probe.Output;
+}
+
+TEST(Recording, AFileThatCannotBeOpenedFailsRunAndWritesNothing) {
+  const std::wstring path = RecordingWindowsPath("no-such-folder\\x.avi");
+  RecordingGraph graph(path);
+  ASSERT_EQ(graph.Result, S_OK) << graph.Step;
+  const HRESULT hr = graph.Control->Run();
+  EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+  graph.StopEveryFilter();
+  EXPECT_EQ(FileSize(path), -1);
+}
+
+}  // namespace
