@@ -13,6 +13,7 @@
 
 #include "testbuilder/LmTestCaptureBuilder.h"
 #include "testbuilder/Module.h"
+#include "testcam/ModulePath.h"
 
 namespace {
 
@@ -24,18 +25,6 @@ std::wstring ServerKey() {
   return std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32";
 }
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(lmbuilder::ModuleInstance(), path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
 
 // A REG_SZ value of the key; empty when absent.
 std::wstring ReadString(const std::wstring& Key, const wchar_t* Name) {
@@ -58,7 +47,7 @@ LSTATUS WriteString(const std::wstring& Key, const wchar_t* Name, const std::wst
 }  // namespace
 
 extern "C" HRESULT __stdcall DllRegisterServer() {
-  const std::wstring path = ModulePath();
+  const std::wstring path = lmcam::ModulePath(lmbuilder::ModuleInstance());
   if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
   const std::wstring key = ServerKey();
   if (ReadString(key, kPreviousServer).empty()) {

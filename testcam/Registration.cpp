@@ -17,6 +17,7 @@
 
 #include "testcam/LmTestCam.h"
 #include "testcam/Module.h"
+#include "testcam/ModulePath.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -49,18 +50,6 @@ HRESULT SetString(HKEY Root, const std::wstring& Key, const wchar_t* Name, const
                                    static_cast<DWORD>((Value.size() + 1) * sizeof(wchar_t))));
 }
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(lmcam::ModuleInstance(), path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
 
 HRESULT RegisterComClass(const ServedClass& Class, const std::wstring& Path) {
   const std::wstring key = L"CLSID\\" + GuidString(*Class.Clsid);
@@ -123,7 +112,7 @@ ComPtr<IFilterMapper2> CreateMapper() {
 }  // namespace
 
 extern "C" HRESULT __stdcall DllRegisterServer() {
-  const std::wstring path = ModulePath();
+  const std::wstring path = lmcam::ModulePath(lmcam::ModuleInstance());
   if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
   ComScope com;
   for (const ServedClass& served : kClasses) {
