@@ -8,6 +8,7 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <cmath>
 #include <initializer_list>
 
 #include "webcam/LmDmo.h"
@@ -18,6 +19,17 @@ namespace lm {
 inline bool RateOf(REFERENCE_TIME TimePerFrame, double& Rate) {
   if (TimePerFrame <= 0) return false;
   Rate = 10000000.0 / static_cast<double>(TimePerFrame);
+  return true;
+}
+
+// The time per frame (100 ns units) for a rate, truncated toward zero; false for a rate that
+// has none (zero, negative, not a number, infinite, or so small that the time does not fit in
+// 64 bits).
+inline bool TimePerFrameOf(double Rate, REFERENCE_TIME& Time) {
+  if (!(Rate > 0) || !std::isfinite(Rate)) return false;
+  const double time = std::trunc(10000000.0 / Rate);
+  if (!(time < 9.2e18)) return false;
+  Time = static_cast<REFERENCE_TIME>(time);
   return true;
 }
 

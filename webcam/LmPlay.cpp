@@ -225,7 +225,10 @@ bool TVLmPlay::Start(TVLmVideoDisplayMode Mode, double Rate) {
   return true;
 }
 
-bool TVLmPlay::TakeSnapshot() { return RequestSnapshot(m_isSampleGrabber); }
+bool TVLmPlay::TakeSnapshot() {
+  m_ErrorStatus = RequestSnapshot(m_State, m_isSampleGrabber);
+  return m_ErrorStatus == LMERR_NONE;
+}
 
 bool TVLmPlay::GraphEvent(long Code) {
   if (Code != EC_COMPLETE) return false;

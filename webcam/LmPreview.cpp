@@ -1,121 +1,24 @@
 #include "webcam/LmPreview.h"
 
-#include <stdexcept>
+TVLmPreview::TVLmPreview(TComponent* AOwner) : TVLmCaptureControl(AOwner), TLmSnapshotPipeline(static_cast<TWinControl&>(*this)) {}
 
-TVLmPreview::TVLmPreview(TComponent* AOwner)
-    : TVLmSnapshotControl(AOwner), m_VideoDevices(std::make_unique<TStringList>()) {
-  if (!DecideActive()) return;
-  TStringList* devices = m_VideoDevices.get();
-  devices->Clear();
-  EnumDevices(CLSID_VideoInputDeviceCategory, devices);
-}
+TVLmPreview::~TVLmPreview() { CloseInterfaces(); }
 
-TVLmPreview::~TVLmPreview() {
-  CloseInterfaces();
-  m_pDeviceFilter.Reset();
-  m_VideoDevices.reset();
-  m_State = vlmStateClosed;
-  ClearFormatFields();
-  m_LmSampleGrabberCB->DiscardFrame();
-  m_pVSI.clear();
-  m_Active = false;
+void TVLmPreview::Dispatch(TMessage& Message) {
+  if (!DispatchCapture(Message)) TVLmCaptureControl::Dispatch(Message);
 }
 
 void TVLmPreview::ClearFormatFields() {
-  m_VideoSize = SIZE{0, 0};
+  TVLmCaptureControl::ClearFormatFields();
   m_isCapture = false;
-  m_VideoSubType = GUID_NULL;
-  m_StrVideoSubType.clear();
-  m_FrameRate = 0;
-  m_BitCount = 0;
-  m_Compression = 0;
-  m_BitRate = 0;
-  m_oldFrameRate = 0;
-  m_oldBitRate = 0;
-  m_SelectedIndex = -1;
-}
-
-int32_t TVLmPreview::GetVideoDevices() {
-  if (!m_Active) {
-    m_ErrorStatus = LMERR_INACTIVE;
-    return 0;
-  }
-  TStringList* devices = m_VideoDevices.get();
-  devices->Clear();
-  const int32_t count = EnumDevices(CLSID_VideoInputDeviceCategory, devices);
-  m_ErrorStatus = count <= 0 ? LMERR_NO_DEVICE : LMERR_NONE;
-  return count;
 }
 
 bool TVLmPreview::Open(int32_t Index) {
-  if (!CheckOpenPreconditions()) return false;
-  TStringList* devices = m_VideoDevices.get();
-  if (devices->Count() < 1) {
-    devices->Clear();
-    if (EnumDevices(CLSID_VideoInputDeviceCategory, devices) < 1) {
-      m_ErrorStatus = LMERR_NO_DEVICE;
-      return false;
-    }
-  }
-  if (Index < 0 || Index >= devices->Count()) {
-    m_ErrorStatus = LMERR_NO_DEVICE;
-    return false;
-  }
-  m_pDeviceFilter.Reset();
-  if (!ChooseDevice(CLSID_VideoInputDeviceCategory, Index, m_pDeviceFilter)) {
-    m_ErrorStatus = LMERR_NO_DEVICE;
-    return false;
-  }
-  if (!StartupVideo()) {
-    m_ErrorStatus = LMERR_BUILD_GRAPH;
-    return false;
-  }
-  m_State = vlmStateOpen;
-  m_SelectedIndex = 0;
-  m_ErrorStatus = LMERR_NONE;
-  return true;
+  if (!CheckOpenPreconditions() || !BindDevice(Index)) return false;
+  return FinishOpen(StartupVideo());
 }
 
-bool TVLmPreview::Close() {
-  if (m_State == vlmStateClosed) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  CloseInterfaces();
-  m_pDeviceFilter.Reset();
-  m_LmSampleGrabberCB->DiscardFrame();
-  m_State = vlmStateClosed;
-  ClearFormatFields();
-  m_ErrorStatus = LMERR_NONE;
-  return true;
+bool TVLmPreview::TakeSnapshot() {
+  m_ErrorStatus = RequestSnapshot(m_State, m_isCapture);
+  return m_ErrorStatus == LMERR_NONE;
 }
-
-bool TVLmPreview::Start(TVLmVideoDisplayMode Mode) {
-  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  try {
-    if (SetFormat(m_pDeviceFilter.Get(), m_SelectedIndex) == 1) {
-      m_oldFrameRate = m_FrameRate;
-      m_oldBitRate = m_BitRate;
-    }
-    const bool sizeChanged = m_VideoSize.cx != 0 && m_VideoSize.cy != 0 &&
-                             (m_VideoSize.cx != m_oldVideoSize.cx || m_VideoSize.cy != m_oldVideoSize.cy);
-    if (sizeChanged) m_oldVideoSize = m_VideoSize;
-    if (Mode != m_Mode || (sizeChanged && Mode == vlmVideoScale)) {
-      m_Mode = Mode;
-      PlaceVideoWindow();
-    }
-    if (!ShowAndRun()) return false;
-  } catch (...) {
-    m_State = vlmStateOpen;
-    m_ErrorStatus = LMERR_GRAPH_FAILED;
-    return false;
-  }
-  m_State = vlmStateRunning;
-  m_ErrorStatus = LMERR_NONE;
-  return true;
-}
-
-bool TVLmPreview::TakeSnapshot() { return RequestSnapshot(m_isCapture); }

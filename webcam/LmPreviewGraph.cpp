@@ -1,12 +1,11 @@
 // The preview's filter graph: device preview stream to the default renderer, capture stream
-// into the Sample Grabber, and its teardown.
+// into the Sample Grabber.
 
 #include <stdexcept>
 
-#include "webcam/LmComPtr.h"
+#include "webcam/LmMediaTypes.h"
 #include "webcam/LmPreview.h"
 
-using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -17,18 +16,6 @@ AM_MEDIA_TYPE GrabberMediaType() {
   type.subtype = MEDIASUBTYPE_RGB24;
   type.formattype = FORMAT_VideoInfo;
   return type;
-}
-
-template <typename Interface>
-bool Create(REFCLSID Clsid, DWORD Context, REFIID Iid, ComPtr<Interface>& Field) {
-  return CoCreateInstance(Clsid, nullptr, Context, Iid, reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) ==
-         S_OK;
-}
-
-template <typename Interface, typename Source>
-bool Query(const ComPtr<Source>& From, REFIID Iid, ComPtr<Interface>& Field) {
-  if (!From) throw std::logic_error("query on a missing interface");
-  return From->QueryInterface(Iid, reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) == S_OK;
 }
 
 }  // namespace
@@ -43,15 +30,14 @@ bool TVLmPreview::StartupVideo() {
 
 bool TVLmPreview::GetInterfaces() {
   try {
-    constexpr DWORD kInprocServerOrHandler = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
-    return Create(CLSID_FilterGraph, kInprocServerOrHandler, IID_IGraphBuilder, m_pGraphBuilder) &&
-           Create(CLSID_CaptureGraphBuilder2, kInprocServerOrHandler, IID_ICaptureGraphBuilder2,
-                  m_pCaptureGraphBuilder) &&
-           Create(CLSID_SampleGrabber, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_pGrabberFilter) &&
-           Query(m_pGrabberFilter, IID_ISampleGrabber, m_pSampleGrabber) &&
-           Query(m_pGraphBuilder, IID_IMediaControl, m_pMediaControl) &&
-           Query(m_pGraphBuilder, IID_IVideoWindow, m_pVideoWindow) &&
-           Query(m_pGraphBuilder, IID_IMediaEventEx, m_pMediaEvent);
+    if (!CreateGraph()) return false;
+    if (CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                         reinterpret_cast<void**>(m_pGrabberFilter.ReleaseAndGetAddressOf())) != S_OK)
+      return false;
+    if (m_pGrabberFilter->QueryInterface(IID_ISampleGrabber,
+                                         reinterpret_cast<void**>(m_pSampleGrabber.ReleaseAndGetAddressOf())) != S_OK)
+      return false;
+    return QueryGraphControl();
   } catch (...) {
     return false;
   }
@@ -61,19 +47,11 @@ bool TVLmPreview::SetupGraph1(bool AddDevice) {
   try {
     if (!m_pGraphBuilder || !m_pCaptureGraphBuilder || !m_pSampleGrabber)
       throw std::logic_error("graph objects missing");
-    if (AddDevice) {
-      if (m_pCaptureGraphBuilder->SetFiltergraph(m_pGraphBuilder.Get()) != S_OK) return false;
-      if (m_pGraphBuilder->AddFilter(m_pDeviceFilter.Get(), L"Video Capture") != S_OK) return false;
-    }
+    if (AddDevice && !AddDeviceToGraph()) return false;
     AM_MEDIA_TYPE type = GrabberMediaType();
     if (m_pSampleGrabber->SetMediaType(&type) != S_OK) return false;
     if (m_pGraphBuilder->AddFilter(m_pGrabberFilter.Get(), L"Sample Grabber") != S_OK) return false;
-    if (AddDevice) {
-      GetFormats(m_pDeviceFilter.Get());
-      m_oldFrameRate = m_FrameRate;
-      m_oldBitRate = m_BitRate;
-      m_oldVideoSize = m_VideoSize;
-    }
+    if (AddDevice) ReadFormats();
     return true;
   } catch (...) {
     return false;
@@ -85,16 +63,7 @@ bool TVLmPreview::SetupGraph2() {
   m_PreviewFaked = false;
   try {
     if (!m_pCaptureGraphBuilder || !m_pSampleGrabber) throw std::logic_error("graph objects missing");
-    HRESULT hr = m_pCaptureGraphBuilder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Interleaved,
-                                                      m_pDeviceFilter.Get(), nullptr, nullptr);
-    if (hr != S_OK && hr != VFW_S_NOPREVIEWPIN) {
-      hr = m_pCaptureGraphBuilder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, m_pDeviceFilter.Get(),
-                                                nullptr, nullptr);
-      if (hr != S_OK && hr != VFW_S_NOPREVIEWPIN) return false;
-    }
-    // The builder split the capture pin to feed the preview: the device has no preview pin.
-    if (hr == VFW_S_NOPREVIEWPIN) m_PreviewFaked = true;
-
+    if (!RenderPreviewStream()) return false;
     if (m_pCaptureGraphBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pDeviceFilter.Get(), nullptr,
                                              m_pGrabberFilter.Get()) != S_OK)
       return false;
@@ -110,39 +79,34 @@ bool TVLmPreview::SetupGraph2() {
   }
 }
 
-void TVLmPreview::RemoveDownstream(IBaseFilter* Filter) {
-  if (!Filter) return;
-  ComPtr<IEnumPins> pins;
-  if (FAILED(Filter->EnumPins(pins.GetAddressOf())) || !pins) return;
-  pins->Reset();
-  HRESULT walk = S_OK;
-  while (walk == S_OK) {
-    ComPtr<IPin> pin;
-    walk = pins->Next(1, pin.GetAddressOf(), nullptr);
-    if (walk != S_OK || !pin) break;
-    ComPtr<IPin> connected;
-    if (pin->ConnectedTo(connected.GetAddressOf()) != S_OK || !connected) continue;
-    PIN_INFO info{};
-    walk = connected->QueryPinInfo(&info);
-    if (walk != S_OK) break;
-    const ComPtr<IBaseFilter> downstream = AdoptReference(info.pFilter);  // the pin information's reference
-    if (info.dir == PINDIR_INPUT) {
-      RemoveDownstream(downstream.Get());
-      m_pGraphBuilder->Disconnect(connected.Get());
-      m_pGraphBuilder->Disconnect(pin.Get());
-      m_pGraphBuilder->RemoveFilter(downstream.Get());
-    }
+bool TVLmPreview::GetConnectedMediaType() {
+  try {
+    if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
+    AM_MEDIA_TYPE type{};
+    if (FAILED(m_pSampleGrabber->GetConnectedMediaType(&type))) return false;
+    const VIDEOINFOHEADER* vih = lm::VideoInfo(&type);
+    if (vih) m_vih = *vih;
+    MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&type));
+    return vih != nullptr;
+  } catch (...) {
+    return false;
   }
 }
 
-void TVLmPreview::CloseInterfaces() {
-  try {
-    ReleaseGraphControl();
-    m_pSampleGrabber.Reset();
-    m_pGrabberFilter.Reset();
-    m_pCaptureGraphBuilder.Reset();
-    m_pGraphBuilder.Reset();
-  } catch (...) {
-    // Fields not reached stay held until they are assigned again or the control goes.
-  }
+void TVLmPreview::TakeGraphApart(IBaseFilter* Filter) {
+  DropPendingSnapshot();
+  RemoveDownstream(Filter);
+  SetupGraph1(false);
+}
+
+// The preview's graph has no format-dependent part behind the device: the index is not needed.
+void TVLmPreview::RebuildGraph(int32_t) {
+  SetupGraph2();
+  SetupVideoWindow();
+}
+
+void TVLmPreview::ReleaseExtraInterfaces() {
+  m_pSampleGrabber.Reset();
+  m_pGrabberFilter.Reset();
+  m_LmSampleGrabberCB->DiscardFrame();
 }

@@ -22,28 +22,26 @@ private:
 
 }  // namespace
 
-TVLmSnapshotControl::TVLmSnapshotControl(TComponent* AOwner)
-    : TVLmVideoControl(AOwner), m_LmSampleGrabberCB(std::make_unique<TLmSampleGrabberCB>()) {}
+TLmSnapshotPipeline::TLmSnapshotPipeline(TWinControl& Control)
+    : m_LmSampleGrabberCB(std::make_unique<TLmSampleGrabberCB>()), m_Control(Control) {}
 
-TVLmSnapshotControl::~TVLmSnapshotControl() {
+TLmSnapshotPipeline::~TLmSnapshotPipeline() {
   // The grabber may still point at the callback: detach it before the callback goes.
   if (m_pSampleGrabber) m_pSampleGrabber->SetCallback(nullptr, 0);
 }
 
-void TVLmSnapshotControl::Dispatch(TMessage& Message) {
-  if (Message.Msg == WM_CAPTURE) {
-    WMCapture(Message);
-    return;
-  }
-  TVLmVideoControl::Dispatch(Message);
+bool TLmSnapshotPipeline::DispatchCapture(TMessage& Message) {
+  if (Message.Msg != WM_CAPTURE) return false;
+  WMCapture(Message);
+  return true;
 }
 
-bool TVLmSnapshotControl::StartGrabber() {
+bool TLmSnapshotPipeline::StartGrabber() {
   if (!m_pSampleGrabber) return false;
   const LONG imageSize = static_cast<LONG>(m_vih.bmiHeader.biSizeImage);
   if (imageSize < kSmallestImage || imageSize > kLargestImage) return false;
   try {
-    m_LmSampleGrabberCB->SetCaptureInfo(Handle(), false);
+    m_LmSampleGrabberCB->SetCaptureInfo(m_Control.Handle(), false);
     m_pSampleGrabber->SetCallback(static_cast<ISampleGrabberCB*>(m_LmSampleGrabberCB.get()), 1);
   } catch (...) {
     return false;
@@ -51,21 +49,13 @@ bool TVLmSnapshotControl::StartGrabber() {
   return true;
 }
 
-bool TVLmSnapshotControl::RequestSnapshot(bool StreamReady) {
-  if (m_State == vlmStateClosed || !m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  if (!StreamReady) {
-    m_ErrorStatus = LMERR_NO_SNAPSHOT_STREAM;
-    return false;
-  }
-  const bool armed = StartGrabber();
-  m_ErrorStatus = armed ? LMERR_NONE : LMERR_GRAPH_FAILED;
-  return armed;
+int16_t TLmSnapshotPipeline::RequestSnapshot(TVLmVideoStates State, bool StreamReady) {
+  if (State == vlmStateClosed || !State.Contains(vlmVideoStarted)) return LMERR_WRONG_STATE;
+  if (!StreamReady) return LMERR_NO_SNAPSHOT_STREAM;
+  return StartGrabber() ? LMERR_NONE : LMERR_GRAPH_FAILED;
 }
 
-void TVLmSnapshotControl::WMCapture(TMessage& Message) {
+void TLmSnapshotPipeline::WMCapture(TMessage& Message) {
   Message.Result = 0;
   HGLOBAL taken = nullptr;
   LONG length = 0;
@@ -107,11 +97,17 @@ void TVLmSnapshotControl::WMCapture(TMessage& Message) {
   if (!freeMemory) block.Release();
 }
 
-void TVLmSnapshotControl::DoSnapshot(UINT_PTR ImageHandle, bool& FreeMemory) {
-  if (FOnSnapshot) FOnSnapshot(this, ImageHandle, FreeMemory);
+void TLmSnapshotPipeline::DoSnapshot(UINT_PTR ImageHandle, bool& FreeMemory) {
+  if (FOnSnapshot) FOnSnapshot(&m_Control, ImageHandle, FreeMemory);
 }
 
-void TVLmSnapshotControl::DropPendingSnapshot() {
+void TLmSnapshotPipeline::DropPendingSnapshot() {
   if (m_pSampleGrabber) m_pSampleGrabber->SetCallback(nullptr, 0);
   m_LmSampleGrabberCB->DiscardFrame();
+}
+
+TVLmSnapshotControl::TVLmSnapshotControl(TComponent* AOwner) : TVLmVideoControl(AOwner), TLmSnapshotPipeline(static_cast<TWinControl&>(*this)) {}
+
+void TVLmSnapshotControl::Dispatch(TMessage& Message) {
+  if (!DispatchCapture(Message)) TVLmVideoControl::Dispatch(Message);
 }

@@ -1,4 +1,4 @@
-// Formats of the capture device and of the Sample Grabber's connection.
+// The capture device's stream formats: the list, loading and selecting an entry, applying it.
 
 #include "webcam/LmMediaTypes.h"
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "webcam/LmPreview.h"
+#include "webcam/LmCaptureControl.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -14,7 +14,7 @@ using lm::OwnedMediaType;
 using lm::RateOf;
 using lm::VideoInfo;
 
-bool TVLmPreview::GetFormats(IBaseFilter* Filter) {
+bool TVLmCaptureControl::GetFormats(IBaseFilter* Filter) {
   m_pVSI.clear();
   m_pVSI_Count[0] = 0;
   m_pVSI_Count[1] = 0;
@@ -81,46 +81,17 @@ bool TVLmPreview::GetFormats(IBaseFilter* Filter) {
   }
 }
 
-bool TVLmPreview::GetConnectedMediaType() {
-  try {
-    if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
-    AM_MEDIA_TYPE type{};
-    if (FAILED(m_pSampleGrabber->GetConnectedMediaType(&type))) return false;
-    const VIDEOINFOHEADER* vih = VideoInfo(&type);
-    if (vih) m_vih = *vih;
-    MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&type));
-    return vih != nullptr;
-  } catch (...) {
-    return false;
-  }
-}
-
-namespace {
-
-// The time per frame for a rate, truncated toward zero; false for a rate that has none (zero,
-// negative, not a number, infinite, or so small that the time does not fit in 64 bits).
-bool TimePerFrameOf(double Rate, REFERENCE_TIME& Time) {
-  if (!(Rate > 0) || !std::isfinite(Rate)) return false;
-  const double time = std::trunc(10000000.0 / Rate);
-  if (!(time < 9.2e18)) return false;
-  Time = static_cast<REFERENCE_TIME>(time);
-  return true;
-}
-
-}  // namespace
-
-int32_t TVLmPreview::SetFormat(IBaseFilter* Filter, int32_t Index) {
+int32_t TVLmCaptureControl::SetFormat(IBaseFilter* Filter, int32_t Index) {
   if (Index < 0 || Index >= m_pVSI_Count[1]) return -1;
   const TLM_VIDEO_STREAM_INFORMATION entry = m_pVSI[static_cast<size_t>(Index)];
-  // Nothing to change when subtype, size and rate are what the device already has (a NaN
-  // rate never equals anything, so it is always applied, and fails).
+  // Nothing to change when subtype, size and rate (and a bit rate that is applied) are what the
+  // device already has (a NaN rate never equals anything, so it is always applied, and fails).
   if (IsEqualGUID(m_VideoSubType, entry.SubType) && m_VideoSize.cx == entry.VideoSize.cx &&
-      m_VideoSize.cy == entry.VideoSize.cy && m_oldFrameRate == m_FrameRate)
+      m_VideoSize.cy == entry.VideoSize.cy && m_oldFrameRate == m_FrameRate &&
+      (!AppliesBitRate() || m_oldBitRate == m_BitRate))
     return 0;
 
-  DropPendingSnapshot();
-  RemoveDownstream(Filter);
-  SetupGraph1(false);
+  TakeGraphApart(Filter);
 
   bool applied = false;
   try {
@@ -135,8 +106,9 @@ int32_t TVLmPreview::SetFormat(IBaseFilter* Filter, int32_t Index) {
         REFERENCE_TIME timePerFrame = 0;
         if (IsEqualGUID(type.Get()->majortype, MEDIATYPE_Video) && vih && IsEqualGUID(type.Get()->subtype, entry.SubType) &&
             vih->bmiHeader.biWidth == entry.VideoSize.cx && vih->bmiHeader.biHeight == entry.VideoSize.cy &&
-            TimePerFrameOf(m_FrameRate, timePerFrame)) {
+            lm::TimePerFrameOf(m_FrameRate, timePerFrame)) {
           vih->AvgTimePerFrame = timePerFrame;
+          if (AppliesBitRate()) vih->dwBitRate = m_BitRate;
           applied = config->SetFormat(type.Get()) == S_OK;
         }
       }
@@ -145,12 +117,11 @@ int32_t TVLmPreview::SetFormat(IBaseFilter* Filter, int32_t Index) {
     applied = false;
   }
 
-  SetupGraph2();
-  SetupVideoWindow();
+  RebuildGraph(applied ? Index : m_SelectedIndex);
   return applied ? 1 : -2;
 }
 
-int32_t TVLmPreview::GetStreamFormats() {
+int32_t TVLmCaptureControl::GetStreamFormats() {
   if (m_State == vlmStateClosed) {
     m_ErrorStatus = LMERR_WRONG_STATE;
     return 0;
@@ -163,7 +134,7 @@ int32_t TVLmPreview::GetStreamFormats() {
   return m_pVSI_Count[1];
 }
 
-bool TVLmPreview::GetStreamFormat(int32_t Index) {
+bool TVLmCaptureControl::GetStreamFormat(int32_t Index) {
   if (m_State == vlmStateClosed) {
     m_ErrorStatus = LMERR_WRONG_STATE;
     return false;
@@ -182,11 +153,12 @@ bool TVLmPreview::GetStreamFormat(int32_t Index) {
   m_FrameRate = entry.FrameRate;
   m_MinFrameRate = entry.MinimumFrameRate;
   m_MaxFrameRate = entry.MaximumFrameRate;
+  LoadEntryExtras(entry);
   m_ErrorStatus = LMERR_NONE;
   return true;
 }
 
-bool TVLmPreview::SetStreamFormat(int32_t Index) {
+bool TVLmCaptureControl::SetStreamFormat(int32_t Index) {
   if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
     m_ErrorStatus = LMERR_WRONG_STATE;
     return false;
@@ -218,7 +190,7 @@ bool TVLmPreview::SetStreamFormat(int32_t Index) {
   }
 }
 
-void TVLmPreview::Set_StrVideoSubType(const GUID& SubType) {
+void TVLmCaptureControl::Set_StrVideoSubType(const GUID& SubType) {
   wchar_t text[40] = {};
   StringFromGUID2(SubType, text, 40);
   m_StrVideoSubType = text;

@@ -13,6 +13,10 @@
 #include <string>
 #include <vector>
 
+// A method of a fake that is never expected: it records the call and answers E_NOTIMPL.
+#define LM_FAKE_UNEXPECTED(Iface, Method, ...) \
+  STDMETHODIMP Method(__VA_ARGS__) override { return ::fakes::Unexpected(Iface "::" #Method); }
+
 namespace fakes {
 
 // Ordered record of the calls that fakes received, as "Interface::Method(details)".

@@ -43,9 +43,6 @@ class FakeFilterGraph;
     return Unexpected(Iface "::Invoke");                                                              \
   }
 
-#define LM_FAKE_UNEXPECTED(Iface, Method, ...) \
-  STDMETHODIMP Method(__VA_ARGS__) override { return Unexpected(Iface "::" #Method); }
-
 // {329BB360-F6EA-11D1-9038-00A0C9697298}, spelled out: not every import library carries it.
 constexpr IID kIID_IBasicVideo2 = {0x329BB360, 0xF6EA, 0x11D1, {0x90, 0x38, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x98}};
 
@@ -111,6 +108,12 @@ public:
   STDMETHODIMP_(ULONG) Release() override {
     if (m_System->LogReleases) m_System->Log.Add("Release(graph)");
     return Base::Release();
+  }
+
+  // A filter that the capture graph builder put into the graph (not logged).
+  void Hold(IBaseFilter* Filter) {
+    m_Filters.emplace_back(Filter);
+    m_System->GraphFilters.push_back(Label(Filter));
   }
 
   // IFilterGraph
@@ -467,8 +470,14 @@ public:
     return HandOut(new FakeStreamConfig(m_System), riid, ppv);
   }
   LM_FAKE_UNEXPECTED("ICaptureGraphBuilder2", GetFiltergraph, IGraphBuilder**)
-  LM_FAKE_UNEXPECTED("ICaptureGraphBuilder2", SetOutputFileName, const GUID*, LPCOLESTR, IBaseFilter**,
-                     IFileSinkFilter**)
+  STDMETHODIMP SetOutputFileName(const GUID* Subtype, LPCOLESTR File, IBaseFilter** Writer,
+                                 IFileSinkFilter** Sink) override {
+    const HRESULT hr = HandOutFileBranch(m_System, Subtype, File, Writer, Sink);
+    // The builder puts the file branch into its graph, which holds it from then on.
+    if (hr == S_OK && Writer && *Writer)
+      if (auto* graph = dynamic_cast<FakeFilterGraph*>(m_Graph.Get())) graph->Hold(*Writer);
+    return hr;
+  }
   LM_FAKE_UNEXPECTED("ICaptureGraphBuilder2", ControlStream, const GUID*, const GUID*, IBaseFilter*,
                      REFERENCE_TIME*, REFERENCE_TIME*, WORD, WORD)
   LM_FAKE_UNEXPECTED("ICaptureGraphBuilder2", AllocCapFile, LPCOLESTR, DWORDLONG)
@@ -704,6 +713,26 @@ void FakeGraphSystem::ScriptWorkingGraph() {
   Script("ICaptureGraphBuilder2::FindInterface", E_NOINTERFACE);
   Script("ICaptureGraphBuilder2::FindInterface(capture, video, IAMStreamConfig)", S_OK);
   Script("IMediaEventEx::GetEvent", E_ABORT);
+}
+
+void FakeGraphSystem::ScriptWorkingRecorder() {
+  ScriptWorkingGraph();
+  for (const char* call : {
+           "ICaptureGraphBuilder2::SetOutputFileName",
+           "IFileSinkFilter2::SetMode",
+           "IConfigAsfWriter::ConfigureFilterUsingProfileGuid",
+           "IConfigAsfWriter::GetCurrentProfile",
+           "IConfigAsfWriter::ConfigureFilterUsingProfile",
+           "IWMProfile::GetStreamCount",
+           "IWMProfile::GetStreamByNumber",
+           "IWMProfile::ReconfigStream",
+           "IWMStreamConfig::GetStreamType",
+           "IWMStreamConfig::QueryInterface(IWMVideoMediaProps)",
+           "IWMStreamConfig::SetBitrate",
+           "IWMVideoMediaProps::GetMediaType",
+           "IWMVideoMediaProps::SetMediaType",
+       })
+    Script(call, S_OK);
 }
 
 void FakeGraphSystem::ScriptWorkingPlayback() {

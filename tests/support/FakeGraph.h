@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "support/FakeCom.h"
+#include "support/FakeFileBranch.h"
 
 namespace fakes {
 
@@ -75,6 +76,9 @@ public:
   // graph-event drain make with a device whose preview renders as interleaved; the stream
   // configuration is found with MEDIATYPE_Video only, GetEvent answers E_ABORT (empty queue).
   void ScriptWorkingGraph();
+  // Adds to ScriptWorkingGraph what a recorder's Open makes of the file branch: the output file,
+  // the sink's mode, and the ASF writer's profile with its streams.
+  void ScriptWorkingRecorder();
   // Adds to ScriptWorkingGraph what a successful playback Open, Start, StartFrom and Close
   // make: RenderFile, the seeking and basic-video interfaces and their calls.
   void ScriptWorkingPlayback();
@@ -126,6 +130,9 @@ public:
   std::vector<CLSID> ConfigPages;
   std::vector<void*> PageArrays;
   // ---- end of the stream-format additions ----
+
+  // The recorder's file branch (support/FakeFileBranch.h).
+  FakeFileBranch File;
 
 private:
   std::map<std::string, HRESULT> m_Results;

@@ -1,0 +1,123 @@
+// The life cycle that the preview and the recorder share: construction with the device list,
+// opening a device from the list, Start, Close and destruction.
+
+#include "webcam/LmCaptureControl.h"
+
+TVLmCaptureControl::TVLmCaptureControl(TComponent* AOwner)
+    : TVLmVideoControl(AOwner), m_VideoDevices(std::make_unique<TStringList>()) {
+  if (!DecideActive()) return;
+  TStringList* devices = m_VideoDevices.get();
+  devices->Clear();
+  EnumDevices(CLSID_VideoInputDeviceCategory, devices);
+}
+
+// A component's own destructor closes its graph first (its hooks are gone by the time this
+// runs); what is left here is what every component releases the same way.
+TVLmCaptureControl::~TVLmCaptureControl() {
+  CloseInterfaces();
+  m_pDeviceFilter.Reset();
+  m_VideoDevices.reset();
+  m_State = vlmStateClosed;
+  TVLmCaptureControl::ClearFormatFields();
+  m_pVSI.clear();
+  m_Active = false;
+}
+
+void TVLmCaptureControl::ClearFormatFields() {
+  m_VideoSize = SIZE{0, 0};
+  m_VideoSubType = GUID_NULL;
+  m_StrVideoSubType.clear();
+  m_FrameRate = 0;
+  m_BitCount = 0;
+  m_Compression = 0;
+  m_BitRate = 0;
+  m_oldFrameRate = 0;
+  m_oldBitRate = 0;
+  m_SelectedIndex = -1;
+}
+
+int32_t TVLmCaptureControl::GetVideoDevices() {
+  if (!m_Active) {
+    m_ErrorStatus = LMERR_INACTIVE;
+    return 0;
+  }
+  TStringList* devices = m_VideoDevices.get();
+  devices->Clear();
+  const int32_t count = EnumDevices(CLSID_VideoInputDeviceCategory, devices);
+  m_ErrorStatus = count <= 0 ? LMERR_NO_DEVICE : LMERR_NONE;
+  return count;
+}
+
+bool TVLmCaptureControl::BindDevice(int32_t Index) {
+  TStringList* devices = m_VideoDevices.get();
+  if (devices->Count() < 1) {
+    devices->Clear();
+    if (EnumDevices(CLSID_VideoInputDeviceCategory, devices) < 1) {
+      m_ErrorStatus = LMERR_NO_DEVICE;
+      return false;
+    }
+  }
+  if (Index < 0 || Index >= devices->Count()) {
+    m_ErrorStatus = LMERR_NO_DEVICE;
+    return false;
+  }
+  m_pDeviceFilter.Reset();
+  if (!ChooseDevice(CLSID_VideoInputDeviceCategory, Index, m_pDeviceFilter)) {
+    m_ErrorStatus = LMERR_NO_DEVICE;
+    return false;
+  }
+  return true;
+}
+
+bool TVLmCaptureControl::FinishOpen(bool Built) {
+  // A graph that failed half-way stays held until the next Open or destruction.
+  if (!Built) {
+    m_ErrorStatus = LMERR_BUILD_GRAPH;
+    return false;
+  }
+  m_State = vlmStateOpen;
+  m_SelectedIndex = 0;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmCaptureControl::Close() {
+  if (m_State == vlmStateClosed) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  CloseInterfaces();
+  m_pDeviceFilter.Reset();
+  m_State = vlmStateClosed;
+  ClearFormatFields();
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+bool TVLmCaptureControl::Start(TVLmVideoDisplayMode Mode) {
+  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  try {
+    if (SetFormat(m_pDeviceFilter.Get(), m_SelectedIndex) == 1) {
+      m_oldFrameRate = m_FrameRate;
+      m_oldBitRate = m_BitRate;
+    }
+    const bool sizeChanged = m_VideoSize.cx != 0 && m_VideoSize.cy != 0 &&
+                             (m_VideoSize.cx != m_oldVideoSize.cx || m_VideoSize.cy != m_oldVideoSize.cy);
+    if (sizeChanged) m_oldVideoSize = m_VideoSize;
+    if (Mode != m_Mode || (sizeChanged && Mode == vlmVideoScale)) {
+      m_Mode = Mode;
+      PlaceVideoWindow();
+    }
+    if (!ShowAndRun()) return false;
+  } catch (...) {
+    m_State = vlmStateOpen;
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
+  m_State = vlmStateRunning;
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+// What the preview and the recorder share: the device list, opening a device from it, the
+// device's stream formats and the selection among them, its two property-page dialogs, the
+// preview branch of the graph, Start, Close and the graph's teardown. The two components differ
+// only in what stands behind the device in the graph; the protected hooks below say where.
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "webcam/LmVideoSurface.h"
+
+class LMWEBCAM_API TVLmCaptureControl : public TVLmVideoControl {
+public:
+  ~TVLmCaptureControl() override;
+
+  // Refills VideoDevices; the number of devices (error 201 inactive, 202 none).
+  int32_t GetVideoDevices();
+  bool Close();
+  // Applies the selected format when it changed, shows the picture in Mode and runs the graph.
+  bool Start(TVLmVideoDisplayMode Mode);
+
+  // The device's video formats: how many there are, loading one into the format properties
+  // (-1: the selected one), and selecting and applying one with the rate in FrameRate.
+  int32_t GetStreamFormats();
+  bool GetStreamFormat(int32_t Index);
+  bool SetStreamFormat(int32_t Index);
+  // Show the device's property pages, and its capture pin's format pages (the format chosen
+  // there becomes the current format and selects the matching list entry).
+  bool ShowFilterDialog();
+  bool ShowCapturePinDialog();
+
+  TStringList* VideoDevices() const { return m_VideoDevices.get(); }
+  double FrameRate() const { return m_FrameRate; }
+  void SetFrameRate(double Value) { m_FrameRate = Value; }
+  GUID VideoSubType() const { return m_VideoSubType; }
+  uint16_t BitCount() const { return m_BitCount; }
+  uint32_t Compression() const { return m_Compression; }
+  double MinimumFrameRate() const { return m_MinFrameRate; }
+  double MaximumFrameRate() const { return m_MaxFrameRate; }
+
+protected:
+  // Decides whether the runtime is present and, if so, lists the devices.
+  explicit TVLmCaptureControl(TComponent* AOwner);
+
+  // Open's device steps after the checks every component makes: the device list (enumerated
+  // again when empty), the index into it, and binding that device into m_pDeviceFilter. False
+  // with error 202 when one fails.
+  bool BindDevice(int32_t Index);
+  // Open's last step: error 203 when the graph could not be Built, else state Open with the
+  // first format entry selected and error 0.
+  bool FinishOpen(bool Built);
+
+  // Pieces of the graph, each true only when every call in it gave S_OK.
+  // The filter graph and the capture graph builder.
+  bool CreateGraph();
+  // The graph's media control, video window and event interfaces, in this order.
+  bool QueryGraphControl();
+  // Hands the graph to the builder and adds the device filter as "Video Capture".
+  bool AddDeviceToGraph();
+  // Reads the device's format list and takes its current format as the one last applied.
+  void ReadFormats();
+  // The preview branch: the device's preview stream, interleaved or else video, to the
+  // default renderer; a device without a preview pin sets m_PreviewFaked.
+  bool RenderPreviewStream();
+  // Removes every filter downstream of Filter from the graph.
+  void RemoveDownstream(IBaseFilter* Filter);
+  // Stops, detaches and releases the graph; the device filter stays.
+  void CloseInterfaces();
+
+  // Formats of the device.
+  bool GetFormats(IBaseFilter* Filter);
+  // Applies entry Index to the device, rebuilding the graph behind it: 1 applied, 0 nothing
+  // to change, -1 no such entry, -2 applying failed.
+  int32_t SetFormat(IBaseFilter* Filter, int32_t Index);
+  void Set_StrVideoSubType(const GUID& SubType);
+
+  // ---- What the components do differently ----
+  // Takes the graph apart behind Filter before a format change or the pin dialog.
+  virtual void TakeGraphApart(IBaseFilter* Filter);
+  // Builds the graph behind the device again, for the format at FormatIndex; results ignored.
+  virtual void RebuildGraph(int32_t FormatIndex) = 0;
+  // The capture-pin dialog rebuilds the graph only after the chosen format was loaded and
+  // selected (else right after the dialog closed).
+  virtual bool RebuildsAfterPinFormat() const { return false; }
+  // Whether the bit rate is applied with a format: it then counts in SetFormat's test for a
+  // change and is written into the applied format.
+  virtual bool AppliesBitRate() const { return false; }
+  // GetStreamFormat loading an entry: what the component keeps beyond the shared properties.
+  virtual void LoadEntryExtras(const TLM_VIDEO_STREAM_INFORMATION&) {}
+  // Releases what the component holds in the graph beyond the shared interfaces; called by
+  // CloseInterfaces after the video window is detached, before the builder and graph go.
+  virtual void ReleaseExtraInterfaces() {}
+  // The format fields that Close and destruction reset.
+  virtual void ClearFormatFields();
+
+  // Fields beyond those of the video surface. GUI thread only.
+  std::unique_ptr<TStringList> m_VideoDevices;
+  double m_FrameRate = 0;
+  uint16_t m_BitCount = 0;
+  uint32_t m_Compression = 0;
+  uint32_t m_BitRate = 0;
+  std::wstring m_StrVideoSubType;
+  double m_MinFrameRate = 0;
+  double m_MaxFrameRate = 0;
+  SIZE m_oldVideoSize{0, 0};
+  GUID m_VideoSubType = GUID_NULL;
+  Microsoft::WRL::ComPtr<IBaseFilter> m_pDeviceFilter;
+  Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> m_pCaptureGraphBuilder;
+  bool m_PreviewFaked = false;
+  std::vector<TLM_VIDEO_STREAM_INFORMATION> m_pVSI;
+  int32_t m_pVSI_Count[2] = {0, 0};
+  double m_oldFrameRate = 0;
+  uint32_t m_oldBitRate = 0;
+  int32_t m_SelectedIndex = -1;
+
+private:
+  bool CheckDialogAllowed();
+  void LoadPinFormat(SIZE VideoSize, const GUID& SubType, double FrameRate, uint16_t BitCount, uint32_t Compression,
+                     uint32_t BitRate);
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+// TVLmRecord: a control that shows the live picture of a video capture device and writes the
+// captured stream to an AVI or ASF file at the same time.
+
+#include <windows.h>
+
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <cstdint>
+#include <string>
+
+#include "webcam/LmCaptureControl.h"
+
+// The type of file a recorder writes.
+enum TVLmVideoFormat : uint8_t {
+  vlmAvi = 0,  // AVI: the AVI multiplexer feeding a file writer
+  vlmAsf = 1,  // ASF (Windows Media): the ASF writer, sized to the selected format
+};
+
+class LMWEBCAM_API TVLmRecord : public TVLmCaptureControl {
+public:
+  explicit TVLmRecord(TComponent* AOwner);
+  ~TVLmRecord() override;
+
+  // Opens the device at Index of VideoDevices and builds the graph that shows its picture and
+  // writes FileName (overwritten) in Format, stopped and hidden. The name must be shorter than
+  // 260 characters.
+  bool Open(const std::wstring& FileName, int32_t Index);
+
+  // Bit rate of the format; a new value reaches the device at the next Start.
+  uint32_t BitRate() const { return m_BitRate; }
+  void SetBitRate(uint32_t Value) { m_BitRate = Value; }
+  // Bit-rate range of the format entry last loaded with GetStreamFormat.
+  uint32_t MinimumBitRate() const { return m_MinBitRate; }
+  uint32_t MaximumBitRate() const { return m_MaxBitRate; }
+  // The type of file written; takes effect at the next Open or graph rebuild.
+  TVLmVideoFormat Format() const { return m_FileFormat; }
+  void SetFormat(TVLmVideoFormat Value) { m_FileFormat = Value; }
+
+protected:
+  using TVLmCaptureControl::SetFormat;
+
+  // Graph building: the graph objects and the device's formats, then the graph itself.
+  bool StartupVideo(const std::wstring& FileName);
+  bool GetInterfaces();
+  // Adds the device (when AddDevice), the file branch for FileName and the preview branch;
+  // an ASF writer is sized for the format at FormatIndex.
+  bool SetupGraph(const std::wstring& FileName, bool AddDevice, int32_t FormatIndex);
+  // Loads the system profile into the ASF writer Writer and sizes its first video stream to
+  // the frame size of m_pVSI[FormatIndex] (kept when there is no such entry), FrameRate and
+  // BitRate. Failures leave the writer as it is; a frame rate without a time per frame raises.
+  void AsfSetOutputSize(IBaseFilter* Writer, int32_t FormatIndex);
+
+  // A rebuild writes the file branch anew under m_FileName, sized for FormatIndex.
+  void RebuildGraph(int32_t FormatIndex) override;
+  bool RebuildsAfterPinFormat() const override { return true; }
+  bool AppliesBitRate() const override { return true; }
+  void LoadEntryExtras(const TLM_VIDEO_STREAM_INFORMATION& Entry) override;
+
+  // Fields beyond the shared ones. GUI thread only.
+  uint32_t m_MinBitRate = 0;
+  uint32_t m_MaxBitRate = 0;
+  TVLmVideoFormat m_FileFormat = vlmAvi;
+  std::wstring m_FileName;
+  // The recorder has no sample grabber: this stays zero.
+  VIDEOINFOHEADER m_vih{};
+};
