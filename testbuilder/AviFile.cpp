@@ -86,6 +86,16 @@ HRESULT AviFile::Open(const std::wstring& Name, bool Truncate, const AM_MEDIA_TY
   return S_OK;
 }
 
+HRESULT AviFile::CheckWritable(const std::wstring& Name) {
+  const HANDLE file = CreateFileW(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+  CloseHandle(file);
+  if (created) DeleteFileW(Name.c_str());
+  return S_OK;
+}
+
 HRESULT AviFile::WriteFrame(const BYTE* Data, DWORD Size, bool KeyFrame) {
   if (!IsOpen()) return E_UNEXPECTED;
   const DWORD padded = Size + (Size & 1);

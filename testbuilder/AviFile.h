@@ -34,6 +34,10 @@ public:
   HRESULT WriteFrame(const BYTE* Data, DWORD Size, bool KeyFrame);
   // Writes the index and the final headers and closes the file; S_OK when nothing was open.
   HRESULT Complete();
+  // Whether Name can be opened for writing, found by opening it; a file that this creates for
+  // the test is deleted again. The error of CreateFileW otherwise.
+  static HRESULT CheckWritable(const std::wstring& Name);
+
   bool IsOpen() const { return m_File != INVALID_HANDLE_VALUE; }
   DWORD Frames() const { return static_cast<DWORD>(m_Index.size()); }
 

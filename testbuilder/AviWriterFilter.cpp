@@ -140,6 +140,10 @@ STDMETHODIMP AviWriterFilter::SetFileName(LPCOLESTR pszFileName, const AM_MEDIA_
   if (!pszFileName) return E_POINTER;
   std::lock_guard lock(m_Lock);
   if (m_State != State_Stopped) return VFW_E_NOT_STOPPED;
+  // A name that cannot be written (a missing folder, a folder of that name) is refused here,
+  // while the graph is built, rather than when it runs.
+  const HRESULT hr = AviFile::CheckWritable(pszFileName);
+  if (FAILED(hr)) return hr;
   m_FileName = pszFileName;
   m_FileType = pmt ? lmcam::MediaType(*pmt) : lmcam::MediaType();
   return S_OK;

@@ -24,9 +24,14 @@
 // FORMAT_VideoInfo and writes each sample as one chunk of an AVI 1.0 file (RIFF "AVI ", one
 // video stream, an idx1 index):
 //   - IFileSinkFilter2: SetFileName (only while stopped), GetCurFile, SetMode / GetMode with 0
-//     or AM_FILE_OVERWRITE;
+//     or AM_FILE_OVERWRITE; SetFileName refuses, with CreateFileW's error, a name that cannot
+//     be opened for writing (it opens the file to see, and deletes it again if it made it), so
+//     SetOutputFileName refuses it as well;
 //   - Stopped -> Paused opens the file: in overwrite mode truncated, otherwise written over
-//     from its start; a file that cannot be opened fails the Pause (and so the graph's Run);
+//     from its start; a file that cannot be opened then fails the Pause (and so the graph's
+//     Run). Wine's graph does not undo such a Run: it leaves the filters that did pause paused
+//     and itself stopped, so its Stop does nothing and its release never ends; stop each
+//     filter (IBaseFilter::Stop) before releasing it;
 //   - Stop completes the file (index, frame counts, sizes) and closes it, whatever order the
 //     graph stops its filters in; Run after Stop writes it anew from its start;
 //   - the stream's rate is 10000000 / AvgTimePerFrame of the connected format; frames arrive

@@ -30,9 +30,9 @@ public:
   HRESULT Result = E_FAIL;
   std::string Step;
 
-  // Stops every filter of the graph one by one. Wine's graph, when a filter fails Run's Pause,
-  // leaves the filters that did pause paused and itself Stopped, so that its Stop does nothing
-  // and its destruction waits forever for pins it cannot disconnect.
+  // Stops every filter of the graph one by one: what is left to do after a Run that a filter
+  // failed, since Wine's graph then leaves the filters it paused paused and itself stopped, so
+  // that its Stop does nothing and its release waits forever for pins it cannot disconnect.
   void StopEveryFilter();
 
   // Runs the graph for Milliseconds, then stops it; false when Run or Stop failed.

@@ -77,14 +77,33 @@ TEST(Recording, ReleasingTheRunningGraphCompletesTheFile) {
   EXPECT_NEAR(probe.Frames, 15, 4) << probe.Output;
 }
 
-TEST(Recording, AFileThatCannotBeOpenedFailsRunAndWritesNothing) {
+TEST(Recording, ANameThatCannotBeWrittenIsRefusedWhenTheGraphIsBuilt) {
   const std::wstring path = RecordingWindowsPath("no-such-folder\\x.avi");
   RecordingGraph graph(path);
+  EXPECT_EQ(graph.Result, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(graph.Step, "SetOutputFileName");
+  ComPtr<IBaseFilter> writer;
+  EXPECT_EQ(graph.Graph->FindFilterByName(L"AVI File Writer", &writer), VFW_E_NOT_FOUND);
+
+  // A name that can be written is not created by looking at it.
+  const std::wstring fresh = RecordingWindowsPath("looked-at.avi");
+  DeleteFileW(fresh.c_str());
+  RecordingGraph other(fresh);
+  ASSERT_EQ(other.Result, S_OK) << other.Step;
+  EXPECT_EQ(FileSize(fresh), -1);
+}
+
+TEST(Recording, AFileThatCannotBeOpenedWhenTheGraphRunsFailsRun) {
+  const std::wstring path = RecordingWindowsPath("taken.avi");
+  DeleteFileW(path.c_str());
+  RemoveDirectoryW(path.c_str());
+  RecordingGraph graph(path);
   ASSERT_EQ(graph.Result, S_OK) << graph.Step;
-  const HRESULT hr = graph.Control->Run();
-  EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+  // Something else takes the name between building and running.
+  ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+  EXPECT_EQ(graph.Control->Run(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
   graph.StopEveryFilter();
-  EXPECT_EQ(FileSize(path), -1);
+  RemoveDirectoryW(path.c_str());
 }
 
 }  // namespace
