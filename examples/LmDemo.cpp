@@ -1,13 +1,16 @@
 // The demo: what an application using the camera library looks like. It lists the video
-// capture devices, previews one (by default the project's test camera) in a window, and saves
-// snapshots as BMP files; given a clip, it plays it beside the preview in a loop.
+// capture devices, previews one (by default the project's test camera) in a window, saves
+// snapshots as BMP files and records the camera into an AVI file; given a clip, it plays it
+// beside the preview in a loop, and a recording once it is made.
 //
 //   LmDemo.exe [--device N] [--clip FILE] [--output DIR] [--scripted]
 //
 // Interactive: S saves a snapshot, M switches stretch and scale, F shows the device's property
-// pages, P its capture pin's format pages; closing the window ends the demo. --scripted runs a short session unattended: it previews
-// for two seconds, saves a snapshot and a screenshot of the window into DIR, prints their
-// paths and exits.
+// pages, P its capture pin's format pages, R starts recording into DIR\recording.avi and, pressed
+// again, stops it and plays the recording; closing the window ends the demo. --scripted runs a
+// short session unattended: it previews for two seconds, saves a snapshot and a screenshot of
+// the window into DIR, records three seconds, plays the recording, saves a snapshot of it,
+// prints the paths and exits.
 
 #include <windows.h>
 
@@ -20,6 +23,7 @@
 
 #include "webcam/LmPlay.h"
 #include "webcam/LmPreview.h"
+#include "webcam/LmRecord.h"
 
 namespace {
 
@@ -30,6 +34,10 @@ constexpr int kVideoHeight = 480;
 constexpr int kMargin = 10;
 constexpr int kPlayerWidth = 320;
 constexpr int kPlayerHeight = 240;
+constexpr DWORD kScriptedRecordingMs = 3000;
+constexpr LONG kRecordingWidth = 320;
+constexpr LONG kRecordingHeight = 240;
+constexpr double kRecordingFrameRate = 15.0;
 
 struct DemoOptions {
   int Device = -1;  // -1: the test camera if present, else the first device
@@ -115,11 +123,19 @@ private:
   void SelectFormat();
   void StartPlayer();
   void SaveClipSnapshot(UINT_PTR ImageHandle);
+  std::wstring RecordingPath() const { return m_Options.Output + L"\\recording.avi"; }
+  // The recorder takes the preview's place (and its device) while it records.
+  bool StartRecording();
+  bool StopRecording();
+  void PlayRecording();
+  void PlacePlayer();
 
   DemoOptions m_Options;
   HWND m_Window = nullptr;
   std::unique_ptr<TVLmPreview> m_Preview;
   std::unique_ptr<TVLmPlay> m_Player;
+  std::unique_ptr<TVLmRecord> m_Recorder;
+  int m_Device = 0;
   int m_ClipSnapshots = 0;
   TVLmVideoDisplayMode m_Mode = vlmVideoStretch;
   int m_Snapshots = 0;
@@ -146,29 +162,37 @@ void Demo::SaveSnapshot(UINT_PTR ImageHandle) {
   GlobalUnlock(block);
 }
 
-// Lists the device's formats and selects the one that fills the window, when there is one.
-void Demo::SelectFormat() {
-  const int32_t count = m_Preview->GetStreamFormats();
+// The index of the first of Control's formats with the given picture size, or -1; with List,
+// every format is printed on the way. The listing loads each entry into the format properties,
+// so the chosen one differs from them afterwards and SetStreamFormat applies it.
+int32_t FindFormat(TVLmCaptureControl& Control, LONG Width, LONG Height, bool List) {
+  const int32_t count = Control.GetStreamFormats();
   int32_t chosen = -1;
   for (int32_t i = 0; i < count; ++i) {
-    if (!m_Preview->GetStreamFormat(i)) continue;
-    const SIZE size = m_Preview->VideoSize();
-    std::wprintf(L"  format %d: %ldx%ld, %.2f (%.2f to %.2f) frames per second\n", i, size.cx, size.cy,
-                 m_Preview->FrameRate(), m_Preview->MinimumFrameRate(), m_Preview->MaximumFrameRate());
-    if (size.cx == kVideoWidth && size.cy == kVideoHeight && chosen < 0) chosen = i;
+    if (!Control.GetStreamFormat(i)) continue;
+    const SIZE size = Control.VideoSize();
+    if (List)
+      std::wprintf(L"  format %d: %ldx%ld, %.2f (%.2f to %.2f) frames per second\n", i, size.cx, size.cy,
+                   Control.FrameRate(), Control.MinimumFrameRate(), Control.MaximumFrameRate());
+    if (size.cx == Width && size.cy == Height && chosen < 0) chosen = i;
   }
+  return chosen;
+}
+
+// Lists the device's formats and selects the one that fills the window, when there is one.
+void Demo::SelectFormat() {
+  const int32_t chosen = FindFormat(*m_Preview, kVideoWidth, kVideoHeight, true);
   if (chosen < 0) {
     m_Preview->GetStreamFormat(-1);
     return;
   }
-  // The listing loaded other entries into the format properties, so the chosen one differs
-  // from them and is applied.
   if (!m_Preview->SetStreamFormat(chosen))
     std::fwprintf(stderr, L"SetStreamFormat failed: error %d\n", m_Preview->ErrorStatus());
 }
 
-// Plays the clip beside the preview, from its start, again whenever it ends.
-void Demo::StartPlayer() {
+// The player beside the preview; whatever it plays starts again whenever it ends.
+void Demo::PlacePlayer() {
+  if (m_Player) return;
   m_Player = std::make_unique<TVLmPlay>(nullptr);
   m_Player->SetParentWindow(m_Window);
   m_Player->SetBounds(kVideoWidth + 2 * kMargin, kMargin, kPlayerWidth, kPlayerHeight);
@@ -178,6 +202,11 @@ void Demo::StartPlayer() {
     m_Player->StartFrom(0.0);
     m_Player->Start(vlmVideoStretch, 1.0);
   });
+}
+
+// Plays the clip beside the preview, in a loop.
+void Demo::StartPlayer() {
+  PlacePlayer();
   if (!m_Player->Open(m_Options.Clip)) {
     std::fwprintf(stderr, L"Cannot play %ls: error %d\n", m_Options.Clip.c_str(), m_Player->ErrorStatus());
     m_Player.reset();
@@ -198,6 +227,63 @@ void Demo::SaveClipSnapshot(UINT_PTR ImageHandle) {
   GlobalUnlock(block);
 }
 
+bool Demo::StartRecording() {
+  if (m_Recorder) return true;
+  RECT bounds{kMargin, kMargin, kMargin + kVideoWidth, kMargin + kVideoHeight};
+  if (m_Preview) {
+    m_Preview->Close();
+    m_Preview->SetVisible(false);
+  }
+  m_Recorder = std::make_unique<TVLmRecord>(nullptr);
+  m_Recorder->SetParentWindow(m_Window);
+  m_Recorder->SetBounds(bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top);
+  m_Recorder->SetAppearance(vlmLowered);
+  m_Recorder->SetFormat(vlmAvi);
+  bool started = m_Recorder->Open(RecordingPath(), m_Device);
+  // A smaller picture at 15 frames per second, where the device has one, keeps the file small.
+  const int32_t small = started ? FindFormat(*m_Recorder, kRecordingWidth, kRecordingHeight, false) : -1;
+  if (small >= 0) {
+    m_Recorder->SetFrameRate(kRecordingFrameRate);
+    started = m_Recorder->SetStreamFormat(small);
+  }
+  if (!started || !m_Recorder->Start(m_Mode)) {
+    std::fwprintf(stderr, L"Cannot record into %ls: error %d\n", RecordingPath().c_str(), m_Recorder->ErrorStatus());
+    m_Recorder.reset();
+    return false;
+  }
+  std::wprintf(L"Recording %ldx%ld at %.2f frames per second into %ls\n", m_Recorder->VideoSize().cx,
+               m_Recorder->VideoSize().cy, m_Recorder->FrameRate(), RecordingPath().c_str());
+  return true;
+}
+
+// Stops and closes the recorder, which completes the file, and gives the preview its device
+// and place back.
+bool Demo::StopRecording() {
+  if (!m_Recorder) return false;
+  const bool stopped = m_Recorder->Stop() && m_Recorder->Close();
+  if (!stopped) std::fwprintf(stderr, L"Stopping the recording failed: error %d\n", m_Recorder->ErrorStatus());
+  m_Recorder.reset();
+  std::wprintf(L"Recording: %ls\n", RecordingPath().c_str());
+  if (m_Preview) {
+    m_Preview->SetVisible(true);
+    if (!m_Preview->Open(m_Device) || !m_Preview->Start(m_Mode))
+      std::fwprintf(stderr, L"Cannot preview again: error %d\n", m_Preview->ErrorStatus());
+  }
+  return stopped;
+}
+
+// Plays the recording beside the preview, in place of the clip.
+void Demo::PlayRecording() {
+  PlacePlayer();
+  m_Player->Close();
+  if (!m_Player->Open(RecordingPath()) || !m_Player->Start(vlmVideoStretch, 1.0)) {
+    std::fwprintf(stderr, L"Cannot play %ls: error %d\n", RecordingPath().c_str(), m_Player->ErrorStatus());
+    return;
+  }
+  std::wprintf(L"Playing the recording: %ldx%ld, %.2f frames per second, %.2f s\n", m_Player->VideoSize().cx,
+               m_Player->VideoSize().cy, m_Player->FrameRate(), m_Player->Duration());
+}
+
 void Demo::RequestSnapshot() {
   if (!m_Preview->TakeSnapshot())
     std::fwprintf(stderr, L"TakeSnapshot failed: error %d\n", m_Preview->ErrorStatus());
@@ -212,11 +298,12 @@ bool Demo::CreateMainWindow() {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kWindowClass;
   RegisterClassExW(&wc);
-  const int playerRoom = m_Options.Clip.empty() ? 0 : kPlayerWidth + kMargin;
+  // Room for the player: the clip, and the recordings.
+  const int playerRoom = kPlayerWidth + kMargin;
   RECT rect{0, 0, kVideoWidth + 2 * kMargin + playerRoom, kVideoHeight + 2 * kMargin};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   AdjustWindowRect(&rect, style, FALSE);
-  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale, F/P: device/format pages", style, 40, 40,
+  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale, F/P: device/format pages, R: record", style, 40, 40,
                              rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, this);
   return m_Window != nullptr;
 }
@@ -228,6 +315,13 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
   auto* demo = reinterpret_cast<Demo*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
   switch (Msg) {
     case WM_KEYDOWN:
+      if (demo && WParam == 'R') {
+        if (!demo->m_Recorder)
+          demo->StartRecording();
+        else if (demo->StopRecording())
+          demo->PlayRecording();
+      }
+      if (demo && demo->m_Recorder) return 0;  // the preview is closed while recording
       if (demo && demo->m_Preview && WParam == 'S') demo->RequestSnapshot();
       if (demo && demo->m_Preview && WParam == 'F') demo->m_Preview->ShowFilterDialog();
       if (demo && demo->m_Preview && WParam == 'P') {
@@ -245,9 +339,10 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
       return 0;
     case WM_SIZE:
       if (demo && demo->m_Preview) {
-        const int playerRoom = demo->m_Options.Clip.empty() ? 0 : kPlayerWidth + kMargin;
+        const int playerRoom = kPlayerWidth + kMargin;
         const int width = LOWORD(LParam) - 2 * kMargin - playerRoom;
         demo->m_Preview->SetBounds(kMargin, kMargin, width, HIWORD(LParam) - 2 * kMargin);
+        if (demo->m_Recorder) demo->m_Recorder->SetBounds(kMargin, kMargin, width, HIWORD(LParam) - 2 * kMargin);
         if (demo->m_Player) demo->m_Player->SetBounds(width + 2 * kMargin, kMargin, kPlayerWidth, kPlayerHeight);
       }
       return 0;
@@ -275,7 +370,7 @@ int Demo::Run() {
   m_Preview->SetAppearance(vlmLowered);
   m_Preview->SetOnSnapshot([this](TObject*, UINT_PTR image, bool&) { SaveSnapshot(image); });
 
-  const int device = ChooseDevice();
+  const int device = m_Device = ChooseDevice();
   std::wprintf(L"Opening %d: %ls\n", device, device < devices->Count() ? (*devices)[device].c_str() : L"?");
   if (!m_Preview->Open(device)) {
     std::fwprintf(stderr, L"Open failed: error %d\n", m_Preview->ErrorStatus());
@@ -318,6 +413,25 @@ int Demo::Run() {
       std::fwprintf(stderr, L"No snapshot arrived\n");
       status = 1;
     }
+    // Record a few seconds, then play the recording and keep a picture of it.
+    if (StartRecording()) {
+      pump(kScriptedRecordingMs);
+      if (StopRecording()) {
+        PlayRecording();
+        pump(1000);
+        const int before = m_ClipSnapshots;
+        if (m_Player && m_Player->TakeSnapshot())
+          for (int waited = 0; waited < 100 && m_ClipSnapshots == before; ++waited) pump(50);
+        if (m_ClipSnapshots == before) {
+          std::fwprintf(stderr, L"No snapshot of the recording arrived\n");
+          status = 1;
+        }
+      } else {
+        status = 1;
+      }
+    } else {
+      status = 1;
+    }
     DestroyWindow(m_Window);
   } else {
     MSG msg;
@@ -326,6 +440,7 @@ int Demo::Run() {
       DispatchMessageW(&msg);
     }
   }
+  if (m_Recorder) StopRecording();
   if (m_Player) m_Player->Close();
   m_Player.reset();
   m_Preview->Close();

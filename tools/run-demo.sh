@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, and runs the demo under Wine in its own prefix,
-# with the project's test camera as the default device and a generated clip beside it. With a display the demo window stays
-# open for you; without one (Xvfb) a short scripted session writes a snapshot and a screenshot
-# of the window into build/demo-output and prints their paths.
+# with the project's test camera as the default device and a generated clip beside it. With a
+# display the demo window stays open for you; without one (Xvfb) a short scripted session writes
+# a snapshot and a screenshot of the window, and a recording of the camera, into
+# build/demo-output and prints their paths; ffprobe then says what the recording holds.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${BUILD_DIR:-$root/build}"
@@ -18,6 +19,18 @@ clip="$build_dir/demo-clip.avi"
   -c:v mjpeg -q:v 5 -pix_fmt yuvj420p "$clip"
 args=(--output "Z:${output//\//\\}" --clip "Z:${clip//\//\\}")
 [ -z "${DISPLAY:-}" ] && args+=(--scripted)
-LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDemo.exe" "${args[@]}" "$@"
+# A recording left from an earlier run would pass for this run's.
+rm -f "$output/recording.avi"
+# The demo prefix gets the test camera and, since Wine's capture graph builder cannot write
+# files, the test capture graph builder (testbuilder/), as the test prefix does.
+status=0
+LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDemo.exe" "${args[@]}" "$@" || status=$?
 echo "Output folder: $output"
 ls -1 "$output"
+if [ -f "$output/recording.avi" ]; then
+  echo "ffprobe on recording.avi:"
+  ffprobe -v error -count_frames -show_entries \
+    stream=codec_name,width,height,r_frame_rate,nb_read_frames:format=duration,size \
+    -of default=noprint_wrappers=1 "$output/recording.avi"
+fi
+exit "$status"
