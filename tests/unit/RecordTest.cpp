@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/Lmdllprocs.h"
@@ -20,6 +21,7 @@
 #include "support/GraphCalls.h"
 #include "support/TestWindow.h"
 #include "webcam/LmRecord.h"
+#include "webcam/LmSnapshot.h"
 
 using fakes::FakeCapability;
 using fakes::FakeDevice;
@@ -211,6 +213,7 @@ protected:
 // ---- the graph Open builds ----
 
 TEST_F(RecordTest, OpenBuildsThePreviewAndTheAviFileBranchStoppedAndHidden) {
+  static_assert(!std::is_base_of_v<TLmSnapshotPipeline, TVLmRecord>, "the recorder takes no snapshots");
   EXPECT_EQ(sizeof(TVLmVideoFormat), 1u);
   EXPECT_EQ(Record().Format(), vlmAvi);
   EXPECT_EQ(Record().m_SelectedIndex, -1);
