@@ -2,9 +2,7 @@
 
 #include "webcam/LmMediaTypes.h"
 
-#include <cmath>
 #include <limits>
-#include <stdexcept>
 
 #include "webcam/LmCaptureControl.h"
 

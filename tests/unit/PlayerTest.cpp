@@ -18,11 +18,13 @@
 #include "core/Lmdllprocs.h"
 #include "support/FakeComTest.h"
 #include "support/FakeGraph.h"
+#include "support/GraphCalls.h"
 #include "support/TestWindow.h"
 #include "webcam/LmPlay.h"
 
 using fakes::FakeEvent;
 using fakes::FakeGraphSystem;
+using fakes::Join;
 
 namespace {
 
@@ -64,16 +66,7 @@ const char* const kSetupGraphCalls =
 const char* const kMediaInformationCalls =
     "IFilterGraph::QueryInterface(IBasicVideo2); IBasicVideo::GetVideoSize; IBasicVideo::get_AvgTimePerFrame; "
     "IBasicVideo::get_BitRate; IMediaSeeking::GetTimeFormat; IMediaSeeking::GetDuration";
-const char* const kVideoWindowCalls =
-    "IVideoWindow::put_Owner(window); IVideoWindow::put_MessageDrain(window); "
-    "IVideoWindow::put_WindowStyle(0x46000000); IVideoWindow::SetWindowPosition(1, 1, 98, 98); "
-    "IVideoWindow::put_Visible(OAFALSE); IMediaEventEx::SetNotifyWindow(window, 32769, 0)";
-
-std::string Join(std::initializer_list<const char*> Parts) {
-  std::string joined;
-  for (const char* part : Parts) joined += (joined.empty() ? "" : "; ") + std::string(part);
-  return joined;
-}
+const char* const kVideoWindowCalls = fakes::kVideoWindowSetup;
 
 class PlayerTest : public fakes::FakeComTest {
 protected:

@@ -17,6 +17,7 @@
 #include "support/FakeComTest.h"
 #include "support/FakeDeviceEnum.h"
 #include "support/FakeGraph.h"
+#include "support/GraphCalls.h"
 #include "support/TestWindow.h"
 #include "webcam/LmPreview.h"
 
@@ -27,6 +28,7 @@ using fakes::FakeEvent;
 using fakes::FakeFilter;
 using fakes::FakeFormat;
 using fakes::FakeGraphSystem;
+using fakes::MarkerFileAway;
 
 namespace {
 
@@ -96,27 +98,6 @@ private:
   TLmFreeMemory m_Free;
 };
 
-// Moves the runtime marker file out of the system directory while it lives.
-class MarkerFileAway {
-public:
-  MarkerFileAway() {
-    wchar_t directory[MAX_PATH] = {};
-    GetSystemDirectoryW(directory, MAX_PATH);
-    m_Path = std::wstring(directory) + L"\\dpnhpast.dll";
-    m_Away = m_Path + L".away";
-    m_Moved = MoveFileW(m_Path.c_str(), m_Away.c_str()) != FALSE;
-  }
-  ~MarkerFileAway() {
-    if (m_Moved) MoveFileW(m_Away.c_str(), m_Path.c_str());
-  }
-  bool Moved() const { return m_Moved; }
-
-private:
-  std::wstring m_Path;
-  std::wstring m_Away;
-  bool m_Moved = false;
-};
-
 constexpr int kClosed = 1, kOpen = 2, kRunning = 6, kPaused = 18, kStopped = 258;
 
 const char* const kOpenCalls =
@@ -136,9 +117,7 @@ const char* const kOpenCalls =
     "IVideoWindow::put_WindowStyle(0x46000000); IVideoWindow::SetWindowPosition(1, 1, 98, 98); "
     "IVideoWindow::put_Visible(OAFALSE); IMediaEventEx::SetNotifyWindow(window, 32769, 0)";
 
-const char* const kCloseCalls =
-    "IMediaControl::Stop; IMediaEventEx::SetNotifyWindow(0, 32769, 0); "
-    "IVideoWindow::put_Visible(OAFALSE); IVideoWindow::put_Owner(0)";
+const char* const kCloseCalls = fakes::kGraphTeardown;
 
 class PreviewTest : public fakes::FakeComTest {
 protected:

@@ -11,14 +11,17 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/Lmdllprocs.h"
 #include "support/FakeComTest.h"
 #include "support/FakeDeviceEnum.h"
 #include "support/FakeGraph.h"
+#include "support/GraphCalls.h"
 #include "support/TestWindow.h"
 #include "webcam/LmRecord.h"
+#include "webcam/LmSnapshot.h"
 
 using fakes::FakeCapability;
 using fakes::FakeDevice;
@@ -26,6 +29,8 @@ using fakes::FakeDeviceSystem;
 using fakes::FakeFilter;
 using fakes::FakeFormat;
 using fakes::FakeGraphSystem;
+using fakes::Join;
+using fakes::MarkerFileAway;
 using fakes::FakeProfileStream;
 using Microsoft::WRL::ComPtr;
 
@@ -64,27 +69,6 @@ private:
   TLmFreeMemory m_Free;
 };
 
-// Moves the runtime marker file out of the system directory while it lives.
-class MarkerFileAway {
-public:
-  MarkerFileAway() {
-    wchar_t directory[MAX_PATH] = {};
-    GetSystemDirectoryW(directory, MAX_PATH);
-    m_Path = std::wstring(directory) + L"\\dpnhpast.dll";
-    m_Away = m_Path + L".away";
-    m_Moved = MoveFileW(m_Path.c_str(), m_Away.c_str()) != FALSE;
-  }
-  ~MarkerFileAway() {
-    if (m_Moved) MoveFileW(m_Away.c_str(), m_Path.c_str());
-  }
-  bool Moved() const { return m_Moved; }
-
-private:
-  std::wstring m_Path;
-  std::wstring m_Away;
-  bool m_Moved = false;
-};
-
 constexpr int kClosed = 1, kOpen = 2, kRunning = 6, kStopped = 258;
 
 const char* const kGraphObjects =
@@ -97,13 +81,8 @@ const char* const kGraphObjects =
     "IAMStreamConfig::GetStreamCaps(1); ICaptureGraphBuilder2::SetFiltergraph(graph); IFilterGraph::AddFilter(Video Capture)";
 const char* const kBranches =
     "ICaptureGraphBuilder2::RenderStream(preview, interleaved); ICaptureGraphBuilder2::RenderStream(capture, video)";
-const char* const kVideoWindow =
-    "IVideoWindow::put_Owner(window); IVideoWindow::put_MessageDrain(window); "
-    "IVideoWindow::put_WindowStyle(0x46000000); IVideoWindow::SetWindowPosition(1, 1, 98, 98); "
-    "IVideoWindow::put_Visible(OAFALSE); IMediaEventEx::SetNotifyWindow(window, 32769, 0)";
-const char* const kCloseCalls =
-    "IMediaControl::Stop; IMediaEventEx::SetNotifyWindow(0, 32769, 0); "
-    "IVideoWindow::put_Visible(OAFALSE); IVideoWindow::put_Owner(0)";
+const char* const kVideoWindow = fakes::kVideoWindowSetup;
+const char* const kCloseCalls = fakes::kGraphTeardown;
 // The ASF sizing of the working profile: an audio stream 1, the video stream 2.
 const char* const kAsfProfileStart =
     "IConfigAsfWriter::ConfigureFilterUsingProfileGuid({6E2A6955-81DF-4943-BA50-68A986A708F6}); "
@@ -115,27 +94,8 @@ const char* const kAsfVideoStream2 =
     "IWMVideoMediaProps::GetMediaType(size); IWMVideoMediaProps::GetMediaType(buffer); "
     "IWMVideoMediaProps::SetMediaType";
 const char* const kAsfReconfigure = "IWMProfile::ReconfigStream(2); IConfigAsfWriter::ConfigureFilterUsingProfile(profile)";
-// RemoveDownstream of the fixture's device, whose capture pin feeds "renderer".
-const char* const kTakeApart =
-    "IBaseFilter::EnumPins(device); IEnumPins::Reset(device); IEnumPins::Next(device); "
-    "IPin::ConnectedTo(device.capture); IPin::QueryPinInfo(renderer.in); "
-    "IBaseFilter::EnumPins(renderer); IEnumPins::Reset(renderer); IEnumPins::Next(renderer); "
-    "IPin::ConnectedTo(renderer.in); IPin::QueryPinInfo(device.capture); IEnumPins::Next(renderer); "
-    "IFilterGraph::Disconnect(renderer.in); IFilterGraph::Disconnect(device.capture); "
-    "IFilterGraph::RemoveFilter(renderer); IEnumPins::Next(device)";
-const char* const kFindConfig =
-    "ICaptureGraphBuilder2::FindInterface(capture, interleaved, IAMStreamConfig); "
-    "ICaptureGraphBuilder2::FindInterface(capture, video, IAMStreamConfig)";
-
-std::string Join(std::initializer_list<std::string> Parts) {
-  std::string joined;
-  for (const std::string& part : Parts) {
-    if (part.empty()) continue;
-    if (!joined.empty()) joined += "; ";
-    joined += part;
-  }
-  return joined;
-}
+const char* const kTakeApart = fakes::kRemoveRenderer;
+const char* const kFindConfig = fakes::kFindStreamConfig;
 
 // The file branch of an AVI (re)build for Name, without the ASF sizing.
 std::string FileBranch(const std::string& Subtype, const std::string& Name) {
@@ -253,6 +213,7 @@ protected:
 // ---- the graph Open builds ----
 
 TEST_F(RecordTest, OpenBuildsThePreviewAndTheAviFileBranchStoppedAndHidden) {
+  static_assert(!std::is_base_of_v<TLmSnapshotPipeline, TVLmRecord>, "the recorder takes no snapshots");
   EXPECT_EQ(sizeof(TVLmVideoFormat), 1u);
   EXPECT_EQ(Record().Format(), vlmAvi);
   EXPECT_EQ(Record().m_SelectedIndex, -1);
