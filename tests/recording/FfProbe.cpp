@@ -70,8 +70,9 @@ double Fraction(const std::string& Text) {
 
 VideoProbe ProbeVideo(const std::string& UnixPath) {
   VideoProbe probe;
+  const char* ffprobe = std::getenv("LM_FFPROBE");
   probe.Output = RunUnixCommand(
-      "/usr/bin/ffprobe -v error -count_frames -show_entries "
+      std::string(ffprobe ? ffprobe : "/usr/bin/ffprobe") + " -v error -count_frames -show_entries "
       "stream=codec_type,codec_name,width,height,r_frame_rate,nb_read_frames:format=duration "
       "-of default=noprint_wrappers=1 '" + UnixPath + "'");
   std::istringstream lines(probe.Output);

@@ -20,7 +20,8 @@ struct VideoProbe {
   double Duration = 0;    // of the container, seconds
 };
 
-// Probes the file at UnixPath (a path of this Linux machine).
+// Probes the file at UnixPath (a path of this Linux machine) with the ffprobe that LM_FFPROBE
+// names (/usr/bin/ffprobe when unset).
 VideoProbe ProbeVideo(const std::string& UnixPath);
 
 // The recordings folder (LM_RECORDINGS, a Unix path that the test program is given): the

@@ -62,6 +62,38 @@ TEST(Recording, RunAfterStopWritesTheFileAnewFromItsStart) {
   EXPECT_LT(FileSize(path), firstSize / 2);
 }
 
+TEST(Recording, WithoutOverwriteModeALongerFileIsWrittenOverAndEndsWhereTheRecordingEnds) {
+  const std::string name = "written-over.avi";
+  const std::wstring path = RecordingWindowsPath(name);
+  {
+    // An older, longer file of that name.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string junk(8 << 20, 'x');
+    DWORD written = 0;
+    WriteFile(file, junk.data(), static_cast<DWORD>(junk.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  RecordingGraph graph(path, 160, 120, 1000000);
+  ASSERT_EQ(graph.Result, S_OK) << graph.Step;
+  ComPtr<IFileSinkFilter2> sink;
+  ASSERT_EQ(graph.Sink.As(&sink), S_OK);
+  ASSERT_EQ(sink->SetMode(0), S_OK);
+  ASSERT_TRUE(graph.Record(1000));
+  const VideoProbe probe = ProbeVideo(RecordingUnixPath(name));
+  ASSERT_TRUE(IsVideo(probe, 160, 120, 10.0));
+  // RIFF's size field counts what follows it: the file ends with the RIFF.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD header[2] = {};
+  DWORD read = 0;
+  ReadFile(file, header, sizeof(header), &read, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ(header[0], 0x46464952u) << "RIFF";
+  EXPECT_EQ(FileSize(path), static_cast<LONGLONG>(header[1]) + 8);
+  EXPECT_LT(FileSize(path), 8 << 20);
+}
+
 TEST(Recording, ReleasingTheRunningGraphCompletesTheFile) {
   const std::string name = "released-running.avi";
   {
