@@ -82,6 +82,8 @@ TEST(RecorderOnWine, RecordsThreeSecondsAt320x240And15FpsThatThePlayerOpens) {
     recorder->SetFrameRate(15.0);
     ASSERT_TRUE(Records(*recorder, 3000));
     EXPECT_TRUE(recorder->Close());
+    // Close lets go of the builder, the writer and everything else of the graph.
+    EXPECT_EQ(BuilderCanUnloadNow(), S_OK);
   }
   const VideoProbe probe = ProbeVideo(RecordingUnixPath(name));
   ASSERT_TRUE(IsVideo(probe, 320, 240, 15.0));

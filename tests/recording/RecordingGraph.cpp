@@ -82,6 +82,16 @@ bool RecordingGraph::Record(DWORD Milliseconds) {
   return Control->Stop() == S_OK;
 }
 
+HRESULT BuilderCanUnloadNow() {
+  HMODULE module = GetModuleHandleW(L"LmTestCaptureBuilder.dll");
+  if (!module) module = LoadLibraryW(L"LmTestCaptureBuilder.dll");
+  using CanUnloadNow = HRESULT(__stdcall*)();
+  const auto canUnloadNow = module ? reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(
+                                         GetProcAddress(module, "DllCanUnloadNow")))
+                                   : nullptr;
+  return canUnloadNow ? canUnloadNow() : E_FAIL;
+}
+
 LONGLONG FileSize(const std::wstring& Path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &data)) return -1;

@@ -50,6 +50,9 @@ private:
   bool Check(HRESULT hr, const char* StepName);
 };
 
+// DllCanUnloadNow of the test capture graph builder: S_OK once none of its objects is alive.
+HRESULT BuilderCanUnloadNow();
+
 // Size of a file in bytes; -1 when it does not exist.
 LONGLONG FileSize(const std::wstring& Path);
 

@@ -138,4 +138,17 @@ TEST(Recording, AFileThatCannotBeOpenedWhenTheGraphRunsFailsRun) {
   RemoveDirectoryW(path.c_str());
 }
 
+TEST(Recording, LeavesNoObjectOfTheBuilderBehind) {
+  {
+    RecordingGraph graph(RecordingWindowsPath("leaves-nothing.avi"), 160, 120, 1000000);
+    ASSERT_EQ(graph.Result, S_OK) << graph.Step;
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(graph.Writer->EnumPins(&pins), S_OK);
+    ASSERT_TRUE(graph.Record(300));
+    EXPECT_EQ(BuilderCanUnloadNow(), S_FALSE) << "the builder, the writer and its pin enumerator are alive";
+  }
+  // The builder, the writer, its pin and enumerators, and the class object are all gone.
+  EXPECT_EQ(BuilderCanUnloadNow(), S_OK);
+}
+
 }  // namespace
