@@ -20,6 +20,13 @@
 //                     Wine) and adds nothing.
 //   anything else     the platform builder's answer.
 //
+// Wine's own AVI Mux (CLSID_AviDest) is not used: it writes only the first run of a graph.
+// It keeps each input's last sample time, frame count and index across Stop, so after
+// Stop -> Run it refuses every sample with VFW_E_START_TIME_AFTER_END (the source reports
+// EC_ERRORABORT) and leaves a file with the first run's header and no frames. The AVI File
+// Writer therefore multiplexes as well, and being one filter it completes the file at its own
+// Stop, whichever filter the graph stops first.
+//
 // The AVI File Writer has one input pin "In" that accepts MEDIATYPE_Video with
 // FORMAT_VideoInfo and writes each sample as one chunk of an AVI 1.0 file (RIFF "AVI ", one
 // video stream, an idx1 index):
