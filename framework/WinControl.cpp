@@ -444,13 +444,16 @@ void TWinControl::Dispatch(TMessage& Message) {
     case WM_COMMAND:
       if (!ReflectNotification(Message, reinterpret_cast<HWND>(Message.LParam))) DefaultHandler(Message);
       return;
-    case WM_NOTIFY:
-      if (!ReflectNotification(Message, reinterpret_cast<NMHDR*>(Message.LParam)->hwndFrom)) DefaultHandler(Message);
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(Message.LParam);
+      if (!header || !ReflectNotification(Message, header->hwndFrom)) DefaultHandler(Message);
       return;
-    case WM_DRAWITEM:
-      if (!ReflectNotification(Message, reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam)->hwndItem))
-        DefaultHandler(Message);
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(Message.LParam);
+      if (!item || !ReflectNotification(Message, item->hwndItem)) DefaultHandler(Message);
       return;
+    }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
