@@ -10,6 +10,7 @@
 
 #include "core/Lmdllprocs.h"
 #include "core/Lmutils.h"
+#include "webcam/LmWebCamAbout.h"
 
 namespace {
 
@@ -288,6 +289,8 @@ bool TVLmVideoControl::CheckOpenPreconditions() {
   }
   return true;
 }
+
+void TVLmVideoControl::About() { LmShowWebCameraAbout(); }
 
 bool TVLmVideoControl::Pause() {
   if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {

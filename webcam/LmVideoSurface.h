@@ -25,6 +25,9 @@ public:
   bool BorderVisible() const { return m_BorderVisible; }
   void SetBorderVisible(bool Value);
 
+  // Shows the camera library's version-information box.
+  void About();
+
   // Pauses a running picture, or runs a paused one again.
   bool Pause();
   // Stops the graph and hides the picture; Start runs it again.
