@@ -1,5 +1,7 @@
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "framework/Controls.h"
 
 namespace {
@@ -34,34 +36,83 @@ TShiftState KeyboardShiftState() {
   return shift;
 }
 
-TWinControl::TWinControl(TComponent* AOwner) : TComponent(AOwner) {}
+TWinControl::TWinControl(TComponent* AOwner) : TComponent(AOwner) {
+  m_Font.OnChange = [this](TObject*) { FontChanged(); };
+}
 
-TWinControl::~TWinControl() { DestroyHandle(); }
+TWinControl::~TWinControl() {
+  // The children stay with their owner; they only lose this parent.
+  for (TWinControl* child : m_Controls) {
+    child->m_Parent = nullptr;
+    child->m_ParentWindow = nullptr;
+  }
+  m_Controls.clear();
+  m_TabList.clear();
+  if (m_Parent) SetParent(nullptr);
+  DestroyHandle();
+}
 
 HWND TWinControl::Handle() {
+  // A child's window is made together with its parent's.
+  if (!m_Handle && m_Parent && !m_Parent->m_Handle) m_Parent->Handle();
   if (!m_Handle) CreateHandle();
   return m_Handle;
 }
 
+void TWinControl::CreateParams(TCreateParams& Params) {
+  Params.Caption = m_Caption;
+  Params.Style = WindowStyle();
+  Params.X = m_Left;
+  Params.Y = m_Top;
+  Params.Width = m_Width;
+  Params.Height = m_Height;
+  Params.WndParent = m_ParentWindow;
+}
+
+void TWinControl::CreateSubClass(TCreateParams& Params, const wchar_t* ClassName) {
+  Params.WinClassName = ClassName;
+}
+
 void TWinControl::CreateHandle() {
   const HINSTANCE instance = FrameworkModule();
-  WNDCLASSEXW existing{};
-  existing.cbSize = sizeof(existing);
-  if (!GetClassInfoExW(instance, kWindowClassName, &existing)) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &TWinControl::StdWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kWindowClassName;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-      throw EFrameworkError("cannot register the control window class");
+  TCreateParams params;
+  CreateParams(params);
+  if (params.WinClassName.empty()) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (!GetClassInfoExW(instance, kWindowClassName, &existing)) {
+      WNDCLASSEXW wc{};
+      wc.cbSize = sizeof(wc);
+      wc.style = CS_DBLCLKS;
+      wc.lpfnWndProc = &TWinControl::StdWndProc;
+      wc.hInstance = instance;
+      wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+      wc.lpszClassName = kWindowClassName;
+      if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw EFrameworkError("cannot register the control window class");
+    }
+    // StdWndProc stores the handle while the window is being created.
+    CreateWindowExW(params.ExStyle, kWindowClassName, params.Caption.c_str(), params.Style, params.X, params.Y,
+                    params.Width, params.Height, params.WndParent, nullptr, instance, this);
+    if (!m_Handle) throw EFrameworkError("cannot create the control window");
+  } else {
+    HWND window = CreateWindowExW(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(), params.Style,
+                                  params.X, params.Y, params.Width, params.Height, params.WndParent, nullptr,
+                                  instance, nullptr);
+    if (!window) throw EFrameworkError("cannot create the control window");
+    // From here on the control's messages pass through StdWndProc; the class's own procedure
+    // is what DefaultHandler calls.
+    m_Handle = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_DefWndProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::StdWndProc)));
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font.Handle()), FALSE);
   }
-  // StdWndProc stores the handle while the window is being created.
-  CreateWindowExW(0, kWindowClassName, L"", WindowStyle(), m_Left, m_Top, m_Width, m_Height,
-                  m_ParentWindow, nullptr, instance, this);
-  if (!m_Handle) throw EFrameworkError("cannot create the control window");
+  UpdateBoundsFromWindow();
+  for (TWinControl* child : m_Controls) {
+    child->SetParentWindow(m_Handle);
+    child->Handle();
+  }
 }
 
 void TWinControl::DestroyHandle() {
@@ -83,11 +134,137 @@ void TWinControl::SetParentWindow(HWND Parent) {
   if (Parent == m_ParentWindow) return;
   m_ParentWindow = Parent;
   if (!m_Handle) return;
+  TCreateParams params;
+  CreateParams(params);
   const DWORD keep = static_cast<DWORD>(GetWindowLongPtrW(m_Handle, GWL_STYLE)) & WS_VISIBLE;
-  SetWindowLongPtrW(m_Handle, GWL_STYLE, static_cast<LONG_PTR>((WindowStyle() & ~WS_VISIBLE) | keep));
-  SetParent(m_Handle, Parent);
+  SetWindowLongPtrW(m_Handle, GWL_STYLE, static_cast<LONG_PTR>((params.Style & ~WS_VISIBLE) | keep));
+  ::SetParent(m_Handle, Parent);
   SetWindowPos(m_Handle, nullptr, m_Left, m_Top, m_Width, m_Height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   if (m_Visible && Parent) ShowWindow(m_Handle, SW_SHOWNA);
+}
+
+void TWinControl::SetParent(TWinControl* AParent) {
+  if (AParent == m_Parent) return;
+  for (TWinControl* ancestor = AParent; ancestor; ancestor = ancestor->m_Parent)
+    if (ancestor == this) throw EFrameworkError("a control cannot be its own parent");
+  if (m_Parent) {
+    auto& siblings = m_Parent->m_Controls;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    auto& tabs = m_Parent->m_TabList;
+    tabs.erase(std::remove(tabs.begin(), tabs.end(), this), tabs.end());
+  }
+  m_Parent = AParent;
+  if (!AParent) {
+    SetParentWindow(nullptr);
+    return;
+  }
+  AParent->m_Controls.push_back(this);
+  AParent->m_TabList.push_back(this);
+  if (m_ParentFont) Perform(CM_PARENTFONTCHANGED, 0, 0);
+  if (m_ParentColor) Perform(CM_PARENTCOLORCHANGED, 0, 0);
+  if (AParent->m_Handle) {
+    SetParentWindow(AParent->m_Handle);
+    Handle();
+  } else {
+    SetParentWindow(nullptr);
+  }
+}
+
+TWinControl* TWinControl::Controls(int Index) const {
+  if (Index < 0 || Index >= ControlCount()) throw EFrameworkError("control index out of bounds");
+  return m_Controls[static_cast<size_t>(Index)];
+}
+
+int TWinControl::TabOrder() const {
+  if (!m_Parent) return -1;
+  const auto& tabs = m_Parent->m_TabList;
+  return static_cast<int>(std::find(tabs.begin(), tabs.end(), this) - tabs.begin());
+}
+
+void TWinControl::SetTabOrder(int TabOrder) {
+  if (!m_Parent) return;
+  auto& tabs = m_Parent->m_TabList;
+  tabs.erase(std::find(tabs.begin(), tabs.end(), this));
+  const int last = static_cast<int>(tabs.size());
+  tabs.insert(tabs.begin() + std::clamp(TabOrder, 0, last), this);
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) const {
+  for (TWinControl* child : m_TabList) {
+    List.push_back(child);
+    child->GetTabOrderList(List);
+  }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop) const {
+  std::vector<TWinControl*> list;
+  GetTabOrderList(list);
+  const size_t count = list.size();
+  if (count == 0) return nullptr;
+  const auto found = std::find(list.begin(), list.end(), CurControl);
+  const bool known = found != list.end();
+  // Without a current control, forward starts at the first entry and backward at the last.
+  const size_t start = known ? static_cast<size_t>(found - list.begin()) : (GoForward ? count - 1 : 0);
+  const size_t steps = known ? count - 1 : count;
+  for (size_t step = known ? 1 : 0; step <= steps; ++step) {
+    const size_t index = GoForward ? (start + step) % count : (start + count - step) % count;
+    TWinControl* candidate = list[index];
+    if ((!CheckTabStop || candidate->m_TabStop) && candidate->CanFocus()) return candidate;
+  }
+  return nullptr;
+}
+
+void TWinControl::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop) {
+  if (TWinControl* next = FindNextControl(CurControl, GoForward, CheckTabStop)) next->SetFocus();
+}
+
+void TWinControl::SetCaption(const std::wstring& Caption) {
+  if (Caption == m_Caption) return;
+  m_Caption = Caption;
+  if (m_Handle) SetWindowTextW(m_Handle, m_Caption.c_str());
+  Perform(CM_TEXTCHANGED, 0, 0);
+}
+
+void TWinControl::SetParentFont(bool ParentFont) {
+  if (ParentFont == m_ParentFont) return;
+  m_ParentFont = ParentFont;
+  if (ParentFont) Perform(CM_PARENTFONTCHANGED, 0, 0);
+}
+
+void TWinControl::SetParentColor(bool ParentColor) {
+  if (ParentColor == m_ParentColor) return;
+  m_ParentColor = ParentColor;
+  if (ParentColor) Perform(CM_PARENTCOLORCHANGED, 0, 0);
+}
+
+void TWinControl::FontChanged() {
+  if (!m_Inheriting) m_ParentFont = false;
+  Perform(CM_FONTCHANGED, 0, 0);
+}
+
+void TWinControl::NotifyControls(UINT Msg) {
+  // A handler may reparent controls; walk a copy.
+  const std::vector<TWinControl*> children = m_Controls;
+  for (TWinControl* child : children) child->Perform(Msg, 0, 0);
+}
+
+TWinControl* TWinControl::TopParent() {
+  TWinControl* top = this;
+  while (top->m_Parent) top = top->m_Parent;
+  return top;
+}
+
+TWinControl* TWinControl::FindControl(HWND Window) {
+  if (!Window || !IsWindow(Window)) return nullptr;
+  if (GetWindowLongPtrW(Window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&TWinControl::StdWndProc)) return nullptr;
+  return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
+}
+
+bool TWinControl::ReflectNotification(TMessage& Message, HWND Child) {
+  TWinControl* control = FindControl(Child);
+  if (!control || control == this) return false;
+  Message.Result = control->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
+  return true;
 }
 
 void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -133,6 +310,7 @@ void TWinControl::SetTabStop(bool TabStop) {
 }
 
 void TWinControl::SetColor(TColor Color) {
+  if (!m_Inheriting) m_ParentColor = false;
   if (Color == m_Color) return;
   m_Color = Color;
   m_Brush.SetColor(Color);
@@ -146,6 +324,12 @@ void TWinControl::SetCursor(TCursor Cursor) {
 }
 
 bool TWinControl::Focused() const { return m_Handle && GetFocus() == m_Handle; }
+
+bool TWinControl::CanFocus() const {
+  for (const TWinControl* control = this; control; control = control->m_Parent)
+    if (!control->m_Visible || !control->m_Enabled) return false;
+  return true;
+}
 
 void TWinControl::SetFocus() { ::SetFocus(Handle()); }
 
@@ -165,16 +349,28 @@ LRESULT TWinControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 void TWinControl::DefaultHandler(TMessage& Message) {
-  Message.Result = m_Handle ? DefWindowProcW(m_Handle, Message.Msg, Message.WParam, Message.LParam) : 0;
+  if (!m_Handle) {
+    Message.Result = 0;
+  } else if (m_DefWndProc) {
+    Message.Result = CallWindowProcW(m_DefWndProc, m_Handle, Message.Msg, Message.WParam, Message.LParam);
+  } else {
+    Message.Result = DefWindowProcW(m_Handle, Message.Msg, Message.WParam, Message.LParam);
+  }
 }
 
 void TWinControl::Dispatch(TMessage& Message) {
+  // A standard control keeps its class's handling of input, sizing and background, after the
+  // framework's events.
+  const bool standard = IsStdControl();
   switch (Message.Msg) {
     case WM_PAINT:
       WMPaint(Message);
       return;
     case WM_ERASEBKGND:
-      WMEraseBkgnd(Message);
+      if (standard)
+        DefaultHandler(Message);
+      else
+        WMEraseBkgnd(Message);
       return;
     case WM_WINDOWPOSCHANGED:
       UpdateBoundsFromWindow();
@@ -184,37 +380,84 @@ void TWinControl::Dispatch(TMessage& Message) {
       UpdateBoundsFromWindow();
       Resize();
       Message.Result = 0;
+      if (standard) DefaultHandler(Message);
       return;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
       HandleMouseButton(Message, mbLeft, true);
+      if (standard) DefaultHandler(Message);
       return;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
       HandleMouseButton(Message, mbRight, true);
+      if (standard) DefaultHandler(Message);
       return;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
       HandleMouseButton(Message, mbMiddle, true);
+      if (standard) DefaultHandler(Message);
       return;
     case WM_LBUTTONUP:
       HandleMouseButton(Message, mbLeft, false);
+      if (standard) DefaultHandler(Message);
       return;
     case WM_RBUTTONUP:
       HandleMouseButton(Message, mbRight, false);
+      if (standard) DefaultHandler(Message);
       return;
     case WM_MBUTTONUP:
       HandleMouseButton(Message, mbMiddle, false);
+      if (standard) DefaultHandler(Message);
       return;
     case WM_MOUSEMOVE:
       MouseMove(MouseShiftState(Message.WParam), GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
       Message.Result = 0;
+      if (standard) DefaultHandler(Message);
       return;
     case WM_SETCURSOR:
       if (!HandleSetCursor(Message)) DefaultHandler(Message);
       return;
+    case WM_GETFONT:
+      if (standard)
+        DefaultHandler(Message);
+      else
+        Message.Result = reinterpret_cast<LRESULT>(m_Font.Handle());
+      return;
+    case WM_COMMAND:
+      if (!ReflectNotification(Message, reinterpret_cast<HWND>(Message.LParam))) DefaultHandler(Message);
+      return;
+    case WM_NOTIFY:
+      if (!ReflectNotification(Message, reinterpret_cast<NMHDR*>(Message.LParam)->hwndFrom)) DefaultHandler(Message);
+      return;
+    case WM_DRAWITEM:
+      if (!ReflectNotification(Message, reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam)->hwndItem))
+        DefaultHandler(Message);
+      return;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      if (!ReflectNotification(Message, reinterpret_cast<HWND>(Message.LParam))) DefaultHandler(Message);
+      return;
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORLISTBOX:
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLORSTATIC:
+      CNCtlColor(Message);
+      return;
+    case CM_FONTCHANGED:
+      CMFontChanged(Message);
+      return;
+    case CM_PARENTFONTCHANGED:
+      CMParentFontChanged(Message);
+      return;
+    case CM_PARENTCOLORCHANGED:
+      CMParentColorChanged(Message);
+      return;
     case WM_SETFOCUS:
       if (OnEnter) OnEnter(this);
+      if (TWinControl* top = TopParent(); top != this)
+        top->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(this));
       DefaultHandler(Message);
       return;
     case WM_KILLFOCUS:
@@ -261,7 +504,48 @@ void TWinControl::WMEraseBkgnd(TMessage& Message) {
 
 void TWinControl::CMColorChanged(TMessage& Message) {
   Invalidate();
+  NotifyControls(CM_PARENTCOLORCHANGED);
   Message.Result = 0;
+}
+
+void TWinControl::CMFontChanged(TMessage& Message) {
+  if (m_Handle && IsStdControl()) SendMessageW(m_Handle, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font.Handle()), TRUE);
+  Invalidate();
+  NotifyControls(CM_PARENTFONTCHANGED);
+  Message.Result = 0;
+}
+
+void TWinControl::CMParentFontChanged(TMessage& Message) {
+  Message.Result = 0;
+  if (!m_ParentFont || !m_Parent) return;
+  m_Inheriting = true;
+  try {
+    m_Font.Assign(m_Parent->m_Font);
+  } catch (...) {
+    m_Inheriting = false;
+    throw;
+  }
+  m_Inheriting = false;
+}
+
+void TWinControl::CMParentColorChanged(TMessage& Message) {
+  Message.Result = 0;
+  if (!m_ParentColor || !m_Parent) return;
+  m_Inheriting = true;
+  try {
+    SetColor(m_Parent->m_Color);
+  } catch (...) {
+    m_Inheriting = false;
+    throw;
+  }
+  m_Inheriting = false;
+}
+
+void TWinControl::CNCtlColor(TMessage& Message) {
+  HDC dc = reinterpret_cast<HDC>(Message.WParam);
+  SetTextColor(dc, ColorToRGB(m_Font.Color()));
+  SetBkColor(dc, ColorToRGB(m_Color));
+  Message.Result = reinterpret_cast<LRESULT>(m_Brush.Handle());
 }
 
 void TWinControl::CMCursorChanged(TMessage& Message) {
@@ -294,7 +578,7 @@ void TWinControl::HandleMouseButton(TMessage& Message, TMouseButton Button, bool
     MouseDown(Button, shift, x, y);
   } else {
     if (Button == mbLeft) {
-      if (GetCapture() == m_Handle) ReleaseCapture();
+      if (m_ControlStyle.Contains(csCaptureMouse) && GetCapture() == m_Handle) ReleaseCapture();
       const RECT client = ClientRect();
       const POINT point{x, y};
       const bool inside = PtInRect(&client, point) != FALSE;
@@ -360,6 +644,7 @@ LRESULT CALLBACK TWinControl::StdWndProc(HWND Window, UINT Msg, WPARAM WParam, L
   if (Msg == WM_NCDESTROY) {
     SetWindowLongPtrW(Window, GWLP_USERDATA, 0);
     control->m_Handle = nullptr;
+    control->m_DefWndProc = nullptr;
   }
   return message.Result;
 }
