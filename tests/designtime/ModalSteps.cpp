@@ -1,0 +1,91 @@
+#include "designtime/ModalSteps.h"
+
+#include "support/ModalScript.h"
+
+namespace modal {
+namespace {
+
+Script* g_Active = nullptr;  // the script whose timer runs; one at a time
+
+struct FindData {
+  const std::wstring* Caption;
+  HWND Owner;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchCaption(HWND Window, LPARAM Param) {
+  auto* data = reinterpret_cast<FindData*>(Param);
+  if (IsWindowVisible(Window) && testwin::WindowText(Window) == *data->Caption) {
+    data->Found = Window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK MatchOwnedDialog(HWND Window, LPARAM Param) {
+  auto* data = reinterpret_cast<FindData*>(Param);
+  wchar_t className[32] = {};
+  GetClassNameW(Window, className, 32);
+  if (IsWindowVisible(Window) && GetWindow(Window, GW_OWNER) == data->Owner && std::wstring(className) == L"#32770") {
+    data->Found = Window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CloseVisible(HWND Window, LPARAM) {
+  if (IsWindowVisible(Window)) PostMessageW(Window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+Script::Script(std::vector<Step> Steps, DWORD TimeoutMs)
+    : m_Steps(std::move(Steps)), m_Start(GetTickCount()), m_TimeoutMs(TimeoutMs) {
+  g_Active = this;
+  m_Timer = SetTimer(nullptr, 0, 30, &Script::Tick);
+}
+
+Script::~Script() {
+  KillTimer(nullptr, m_Timer);
+  g_Active = nullptr;
+}
+
+void CALLBACK Script::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_Active) g_Active->RunNext();
+}
+
+void Script::RunNext() {
+  if (Finished()) return;
+  Step& step = m_Steps[static_cast<size_t>(m_Done)];
+  const HWND window = step.Find();
+  if (!window) {
+    if (GetTickCount() - m_Start > m_TimeoutMs) {
+      m_TimedOut = true;
+      EnumThreadWindows(GetCurrentThreadId(), &CloseVisible, 0);
+    }
+    return;
+  }
+  // Count the step first: an action that opens a modal window returns only when it closes,
+  // and the ticks inside that window's loop must go on with the next step.
+  ++m_Done;
+  step.Act(window);
+}
+
+HWND FindThreadWindow(const std::wstring& Caption) {
+  FindData data{&Caption, nullptr, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), &MatchCaption, reinterpret_cast<LPARAM>(&data));
+  return data.Found;
+}
+
+HWND FindOwnedDialog(HWND Owner) {
+  FindData data{nullptr, Owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), &MatchOwnedDialog, reinterpret_cast<LPARAM>(&data));
+  return data.Found;
+}
+
+void PressOk(HWND Dialog) { PostMessageW(Dialog, WM_COMMAND, IDOK, 0); }
+void PressCancel(HWND Dialog) { PostMessageW(Dialog, WM_COMMAND, IDCANCEL, 0); }
+void Close(HWND Window) { PostMessageW(Window, WM_CLOSE, 0, 0); }
+
+}  // namespace modal
