@@ -3,6 +3,19 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <string>
+
+namespace {
+
+// Inserts a tab (Message TCM_INSERTITEMW) or renames one (TCM_SETITEMW).
+void WriteTab(HWND TabControl, UINT Message, size_t Index, std::wstring Caption) {
+  TCITEMW item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = Caption.data();
+  SendMessageW(TabControl, Message, Index, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
 
 TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner) {
   INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_TAB_CLASSES};
@@ -29,13 +42,7 @@ void TPageControl::CreateParams(TCreateParams& Params) {
 void TPageControl::WindowCreated() {
   TWinControl::WindowCreated();
   const HWND window = Handle();
-  for (size_t i = 0; i < m_Pages.size(); ++i) {
-    std::wstring caption = m_Pages[i]->Caption();
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = caption.data();
-    SendMessageW(window, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
-  }
+  for (size_t i = 0; i < m_Pages.size(); ++i) WriteTab(window, TCM_INSERTITEMW, i, m_Pages[i]->Caption());
   SendMessageW(window, TCM_SETCURSEL, static_cast<WPARAM>(m_ActivePage ? m_ActivePage->PageIndex() : -1), 0);
 }
 
@@ -48,13 +55,7 @@ void TPageControl::SetActivePage(TTabSheet* Page) {
 
 void TPageControl::InsertPage(TTabSheet* Page) {
   m_Pages.push_back(Page);
-  if (HandleAllocated()) {
-    std::wstring caption = Page->Caption();
-    TCITEMW item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = caption.data();
-    SendMessageW(Handle(), TCM_INSERTITEMW, m_Pages.size() - 1, reinterpret_cast<LPARAM>(&item));
-  }
+  if (HandleAllocated()) WriteTab(Handle(), TCM_INSERTITEMW, m_Pages.size() - 1, Page->Caption());
   Page->SetVisible(false);
   if (!m_ActivePage) SetActivePage(Page);
   if (HandleAllocated()) PlacePages();
@@ -70,11 +71,7 @@ void TPageControl::RemovePage(TTabSheet* Page) {
 
 void TPageControl::UpdateTab(TTabSheet* Page) {
   if (!HandleAllocated()) return;
-  std::wstring caption = Page->Caption();
-  TCITEMW item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = caption.data();
-  SendMessageW(Handle(), TCM_SETITEMW, static_cast<WPARAM>(Page->PageIndex()), reinterpret_cast<LPARAM>(&item));
+  WriteTab(Handle(), TCM_SETITEMW, static_cast<size_t>(Page->PageIndex()), Page->Caption());
   PlacePages();  // the tab row may have changed height
 }
 

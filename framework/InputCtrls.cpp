@@ -2,6 +2,12 @@
 
 namespace {
 
+// A standard control captures and releases the mouse itself; the framework's own capture would
+// cut its clicks short.
+void LeaveMouseToTheSystem(TWinControl& Control) {
+  Control.SetControlStyle(Control.ControlStyle() - TControlStyle{csCaptureMouse, csClickEvents});
+}
+
 // Room for the list that drops down under a combo box; the closed box keeps its own height.
 constexpr int kDropDownHeight = 200;
 
@@ -9,6 +15,7 @@ constexpr int kDropDownHeight = 200;
 
 TEdit::TEdit(TComponent* AOwner) : TWinControl(AOwner) {
   SetTabStop(true);
+  LeaveMouseToTheSystem(*this);
 }
 
 void TEdit::CreateParams(TCreateParams& Params) {
@@ -44,6 +51,7 @@ void TEdit::SetMaxLength(int MaxLength) {
 
 TComboBox::TComboBox(TComponent* AOwner) : TWinControl(AOwner) {
   SetTabStop(true);
+  LeaveMouseToTheSystem(*this);
   m_Items.OnChange = [this](TObject*) {
     if (HandleAllocated()) FillList();
   };
@@ -111,7 +119,10 @@ void TComboBox::Dispatch(TMessage& Message) {
   if (Message.Msg == WM_SETFONT) FitHeight();  // a new font resizes the box
 }
 
-TCheckBox::TCheckBox(TComponent* AOwner) : TWinControl(AOwner) { SetTabStop(true); }
+TCheckBox::TCheckBox(TComponent* AOwner) : TWinControl(AOwner) {
+  SetTabStop(true);
+  LeaveMouseToTheSystem(*this);
+}
 
 void TCheckBox::CreateParams(TCreateParams& Params) {
   TWinControl::CreateParams(Params);

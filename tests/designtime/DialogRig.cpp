@@ -15,23 +15,6 @@ BOOL CALLBACK MatchForm(HWND Window, LPARAM Param) {
   return FALSE;
 }
 
-BOOL CALLBACK MatchChooser(HWND Window, LPARAM Param) {
-  wchar_t className[16] = {};
-  GetClassNameW(Window, className, 16);
-  // The chooser's basic colour grid is item 0x2d0.
-  if (IsWindowVisible(Window) && std::wstring(className) == L"#32770" && GetDlgItem(Window, 0x2d0)) {
-    *reinterpret_cast<HWND*>(Param) = Window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND ColorChooser() {
-  HWND chooser = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), &MatchChooser, reinterpret_cast<LPARAM>(&chooser));
-  return chooser;
-}
-
 }  // namespace
 
 TLumoraEditor* ShownPropertyDialog() {
@@ -43,12 +26,12 @@ TLumoraEditor* ShownPropertyDialog() {
 modal::Step OnPropertyDialog(std::function<void(TLumoraEditor&)> Act) {
   return {[] {
             TLumoraEditor* form = ShownPropertyDialog();
-            return form && !ColorChooser() && IsWindowEnabled(form->Handle()) ? form->Handle() : nullptr;
+            return form && !modal::FindColorChooser() && IsWindowEnabled(form->Handle()) ? form->Handle() : nullptr;
           },
           [Act](HWND Window) { Act(*dynamic_cast<TLumoraEditor*>(TWinControl::FindControl(Window))); }};
 }
 
-modal::Step OnColorChooser(std::function<void(HWND)> Act) { return {&ColorChooser, std::move(Act)}; }
+modal::Step OnColorChooser(std::function<void(HWND)> Act) { return {&modal::FindColorChooser, std::move(Act)}; }
 
 void Click(TWinControl* Button) { PostMessageW(Button->Handle(), BM_CLICK, 0, 0); }
 
@@ -67,15 +50,6 @@ void MouseDownOn(TWinControl* Control, UINT DownMessage) {
   const WPARAM keys = DownMessage == WM_RBUTTONDOWN ? MK_RBUTTON : DownMessage == WM_MBUTTONDOWN ? MK_MBUTTON : MK_LBUTTON;
   PostMessageW(Control->Handle(), DownMessage, keys, MAKELPARAM(5, 5));
   PostMessageW(Control->Handle(), DownMessage + 1, 0, MAKELPARAM(5, 5));
-}
-
-void PickFirstBasicColor(HWND Chooser) {
-  RECT grid;
-  GetWindowRect(GetDlgItem(Chooser, 0x2d0), &grid);
-  POINT point{grid.left + 3, grid.top + 3};
-  ScreenToClient(Chooser, &point);
-  SendMessageW(Chooser, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y));
-  SendMessageW(Chooser, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
 }
 
 void PrepareComponent(TVLumora& Lumora) {

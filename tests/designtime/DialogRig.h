@@ -10,7 +10,7 @@
 
 #include "design/LmEdit.h"
 #include "display/Lumora.h"
-#include "designtime/ModalSteps.h"
+#include "support/ModalSteps.h"
 
 namespace design {
 
@@ -31,10 +31,6 @@ void Type(TWinControl* Control, const std::wstring& Text);
 void Paste(TWinControl* Edit, const std::wstring& Text);
 // Presses a mouse button on a control, through the message queue.
 void MouseDownOn(TWinControl* Control, UINT DownMessage);
-
-// In the colour chooser: picks the first basic colour (RGB(255, 128, 128)).
-void PickFirstBasicColor(HWND Chooser);
-inline constexpr TColor kFirstBasicColor = 0x008080FF;
 
 // A component whose 25 settings all differ from the defaults and from each other's kind.
 void PrepareComponent(TVLumora& Lumora);

@@ -11,7 +11,7 @@
 #include "design/LumoraReg.h"
 #include "display/Lumora.h"
 #include "designtime/DesignRig.h"
-#include "designtime/ModalSteps.h"
+#include "support/ModalSteps.h"
 #include "support/TestWindow.h"
 
 namespace {

@@ -216,12 +216,12 @@ TEST_F(PropertyDialog, SwatchesOpenTheColourChooserWithAnyMouseButton) {
       }),
       design::OnColorChooser([&owners](HWND chooser) {
         owners.push_back(GetWindow(chooser, GW_OWNER));
-        design::PickFirstBasicColor(chooser);
+        modal::PickFirstBasicColor(chooser);
         modal::PressOk(chooser);
       }),
       design::OnPropertyDialog([this](TLumoraEditor& form) {
-        EXPECT_EQ(form.Shape2->Brush().Color(), design::kFirstBasicColor);
-        EXPECT_EQ(testwin::ClientPixel(form.Shape2->Handle(), 10, 10), static_cast<COLORREF>(design::kFirstBasicColor));
+        EXPECT_EQ(form.Shape2->Brush().Color(), static_cast<TColor>(modal::kFirstBasicColor));
+        EXPECT_EQ(testwin::ClientPixel(form.Shape2->Handle(), 10, 10), modal::kFirstBasicColor);
         // Nothing reaches the component before OK.
         EXPECT_EQ(m_Lumora.Color(), 0x00040506);
         EXPECT_TRUE(m_Lumora.SetterLog().empty());
@@ -229,7 +229,7 @@ TEST_F(PropertyDialog, SwatchesOpenTheColourChooserWithAnyMouseButton) {
       }),
       design::OnColorChooser([&owners](HWND chooser) {
         owners.push_back(GetWindow(chooser, GW_OWNER));
-        design::PickFirstBasicColor(chooser);  // picked, then cancelled
+        modal::PickFirstBasicColor(chooser);  // picked, then cancelled
         modal::PressCancel(chooser);
       }),
       design::OnPropertyDialog([](TLumoraEditor& form) {
@@ -251,7 +251,7 @@ TEST_F(PropertyDialog, SwatchesOpenTheColourChooserWithAnyMouseButton) {
   std::vector<std::wstring> expected = design::PreparedSetterLog();
   expected.insert(expected.begin() + 15, L"Color(0x008080FF)");
   EXPECT_THAT(m_Lumora.SetterLog(), ElementsAreArray(expected));
-  EXPECT_EQ(m_Lumora.Color(), design::kFirstBasicColor);
+  EXPECT_EQ(m_Lumora.Color(), static_cast<TColor>(modal::kFirstBasicColor));
 }
 
 }  // namespace

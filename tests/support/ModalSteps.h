@@ -48,6 +48,12 @@ HWND FindThreadWindow(const std::wstring& Caption);
 // A visible dialog box (class #32770) of this thread owned by Owner, or null.
 HWND FindOwnedDialog(HWND Owner);
 
+// The system colour chooser (ChooseColorW) of this thread, when it shows; or null.
+HWND FindColorChooser();
+// In the colour chooser: picks the first basic colour, RGB(255, 128, 128).
+void PickFirstBasicColor(HWND Chooser);
+inline constexpr COLORREF kFirstBasicColor = RGB(255, 128, 128);
+
 // Common actions.
 void PressOk(HWND Dialog);      // WM_COMMAND IDOK
 void PressCancel(HWND Dialog);  // WM_COMMAND IDCANCEL

@@ -1,4 +1,4 @@
-#include "designtime/ModalSteps.h"
+#include "support/ModalSteps.h"
 
 #include "support/ModalScript.h"
 
@@ -35,6 +35,17 @@ BOOL CALLBACK MatchOwnedDialog(HWND Window, LPARAM Param) {
 
 BOOL CALLBACK CloseVisible(HWND Window, LPARAM) {
   if (IsWindowVisible(Window)) PostMessageW(Window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+BOOL CALLBACK MatchColorChooser(HWND Window, LPARAM Param) {
+  wchar_t className[16] = {};
+  GetClassNameW(Window, className, 16);
+  // The chooser's basic colour grid is its item 0x2d0.
+  if (IsWindowVisible(Window) && std::wstring(className) == L"#32770" && GetDlgItem(Window, 0x2d0)) {
+    *reinterpret_cast<HWND*>(Param) = Window;
+    return FALSE;
+  }
   return TRUE;
 }
 
@@ -82,6 +93,21 @@ HWND FindOwnedDialog(HWND Owner) {
   FindData data{nullptr, Owner, nullptr};
   EnumThreadWindows(GetCurrentThreadId(), &MatchOwnedDialog, reinterpret_cast<LPARAM>(&data));
   return data.Found;
+}
+
+HWND FindColorChooser() {
+  HWND chooser = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), &MatchColorChooser, reinterpret_cast<LPARAM>(&chooser));
+  return chooser;
+}
+
+void PickFirstBasicColor(HWND Chooser) {
+  RECT grid;
+  GetWindowRect(GetDlgItem(Chooser, 0x2d0), &grid);
+  POINT point{grid.left + 3, grid.top + 3};
+  ScreenToClient(Chooser, &point);
+  SendMessageW(Chooser, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y));
+  SendMessageW(Chooser, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
 }
 
 void PressOk(HWND Dialog) { PostMessageW(Dialog, WM_COMMAND, IDOK, 0); }
