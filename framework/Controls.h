@@ -128,8 +128,8 @@ public:
   // The child controls, in the order they were given this parent.
   int ControlCount() const { return static_cast<int>(m_Controls.size()); }
   TWinControl* Controls(int Index) const;
-  // The position among the parent's controls in tab order; -1 without a parent. Setting it
-  // moves the control there (clamped to the list).
+  // The position among the parent's controls in tab order; -1 without a parent or for a
+  // control outside the tab order. Setting it moves the control there (clamped to the list).
   int TabOrder() const;
   void SetTabOrder(int TabOrder);
   // This control's children in tab order, each followed by its own children.
@@ -219,6 +219,9 @@ protected:
   virtual void WindowCreated();
   // True while the window is a subclassed standard control.
   bool IsStdControl() const { return m_DefWndProc != nullptr; }
+  // A control that never takes the focus (a label) may stay out of its parent's tab order;
+  // call before the control is given a parent.
+  void SetTabListed(bool TabListed) { m_TabListed = TabListed; }
 
   virtual void Resize();
   virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
@@ -275,6 +278,7 @@ private:
   bool m_ParentFont = true;
   bool m_ParentColor = false;
   bool m_Inheriting = false;  // taking the parent's font or colour: ParentFont/ParentColor stay
+  bool m_TabListed = true;
 };
 
 // A windowed control that paints itself on its canvas: Paint runs for every WM_PAINT with the

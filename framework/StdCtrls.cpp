@@ -3,6 +3,7 @@
 #include "framework/Forms.h"
 
 TLabel::TLabel(TComponent* AOwner) : TWinControl(AOwner) {
+  SetTabListed(false);  // never focused, so it has no place in the tab order
   SetParentColor(true);
   SetBounds(0, 0, 65, 17);
   AdjustBounds();

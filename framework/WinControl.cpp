@@ -162,7 +162,7 @@ void TWinControl::SetParent(TWinControl* AParent) {
     return;
   }
   AParent->m_Controls.push_back(this);
-  AParent->m_TabList.push_back(this);
+  if (m_TabListed) AParent->m_TabList.push_back(this);
   if (m_ParentFont) Perform(CM_PARENTFONTCHANGED, 0, 0);
   if (m_ParentColor) Perform(CM_PARENTCOLORCHANGED, 0, 0);
   if (AParent->m_Handle) {
@@ -181,11 +181,12 @@ TWinControl* TWinControl::Controls(int Index) const {
 int TWinControl::TabOrder() const {
   if (!m_Parent) return -1;
   const auto& tabs = m_Parent->m_TabList;
-  return static_cast<int>(std::find(tabs.begin(), tabs.end(), this) - tabs.begin());
+  const auto found = std::find(tabs.begin(), tabs.end(), this);
+  return found == tabs.end() ? -1 : static_cast<int>(found - tabs.begin());
 }
 
 void TWinControl::SetTabOrder(int TabOrder) {
-  if (!m_Parent) return;
+  if (!m_Parent || !m_TabListed) return;
   auto& tabs = m_Parent->m_TabList;
   tabs.erase(std::find(tabs.begin(), tabs.end(), this));
   const int last = static_cast<int>(tabs.size());
@@ -209,7 +210,7 @@ TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForwar
   // Without a current control, forward starts at the first entry and backward at the last.
   const size_t start = known ? static_cast<size_t>(found - list.begin()) : (GoForward ? count - 1 : 0);
   const size_t steps = known ? count - 1 : count;
-  for (size_t step = known ? 1 : 0; step <= steps; ++step) {
+  for (size_t step = 1; step <= steps; ++step) {
     const size_t index = GoForward ? (start + step) % count : (start + count - step) % count;
     TWinControl* candidate = list[index];
     if ((!CheckTabStop || candidate->m_TabStop) && candidate->CanFocus()) return candidate;

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "webcam/LmMediaTypes.h"
+#include "webcam/LmWebCamAbout.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -264,3 +265,5 @@ bool TVLmPlay::Close() {
   m_ErrorStatus = LMERR_NONE;
   return true;
 }
+
+void TVLmPlay::About() { LmShowWebCameraAbout(); }

@@ -27,6 +27,8 @@ public:
   bool Start(TVLmVideoDisplayMode Mode, double Rate);
   // Asks for the next frame as a still image, delivered through OnSnapshot.
   bool TakeSnapshot();
+  // Shows the library's version-information box.
+  void About();
 
   double Duration() const { return m_Duration; }
   double FrameRate() const { return m_FrameRate; }

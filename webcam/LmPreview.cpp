@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "webcam/LmWebCamAbout.h"
+
 TVLmPreview::TVLmPreview(TComponent* AOwner)
     : TVLmSnapshotControl(AOwner), m_VideoDevices(std::make_unique<TStringList>()) {
   if (!DecideActive()) return;
@@ -119,3 +121,5 @@ bool TVLmPreview::Start(TVLmVideoDisplayMode Mode) {
 }
 
 bool TVLmPreview::TakeSnapshot() { return RequestSnapshot(m_isCapture); }
+
+void TVLmPreview::About() { LmShowWebCameraAbout(); }

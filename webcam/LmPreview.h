@@ -28,6 +28,8 @@ public:
   bool Start(TVLmVideoDisplayMode Mode);
   // Asks for the next frame as a still image, delivered through OnSnapshot.
   bool TakeSnapshot();
+  // Shows the library's version-information box.
+  void About();
 
   // The device's video formats: how many there are, loading one into the format properties
   // (-1: the selected one), and selecting and applying one with the rate in FrameRate.

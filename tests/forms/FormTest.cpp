@@ -470,14 +470,16 @@ TEST(FormFrameTest, ScreenCentreAndDesignedPositions) {
 
 TEST(FormKeyboardTest, TabMovesThroughTheControlsInTabOrderAndShiftTabGoesBack) {
   SampleForm sample;
-  // Tab order: Cancel, OK, then the group's Inner button; the panel and label take no tab.
+  // Tab order: Cancel, OK, then the group's Inner button; the panel takes no tab, and the
+  // label has no place in the order at all.
   sample.Cancel->SetTabOrder(0);
   EXPECT_EQ(sample.Cancel->TabOrder(), 0);
   EXPECT_EQ(sample.Ok->TabOrder(), 1);
   EXPECT_EQ(sample.Group->TabOrder(), 2);
   EXPECT_EQ(sample.Inner->TabOrder(), 1);
+  EXPECT_EQ(sample.Label->TabOrder(), -1);
   sample.Ok->SetTabOrder(99);
-  EXPECT_EQ(sample.Ok->TabOrder(), 3) << "clamped to the last place";
+  EXPECT_EQ(sample.Ok->TabOrder(), 2) << "clamped to the last place";
   sample.Ok->SetTabOrder(1);
 
   std::vector<HWND> focus;
