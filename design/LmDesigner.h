@@ -122,8 +122,10 @@ LMDESIGNER_API std::vector<TEditorEntry> EditorEntries();
 LMDESIGNER_API std::unique_ptr<TComponentEditor> GetComponentEditor(TComponent* Component, IDesigner* Designer);
 
 // A design-time library loaded as the designer loads it: LoadLibraryW, then its exported
-// Register. Unloading drops what the library registered and frees it. Raises
-// EFrameworkError when the library cannot be loaded, exports no Register, or Register raises.
+// Register. Unloading drops what the library registered and frees it; copies of its entries
+// and the editors and components made through them hold the library's code and must be gone
+// by then. Raises EFrameworkError when the library cannot be loaded, exports no Register, or
+// Register raises.
 class LMDESIGNER_API TDesignPackage {
 public:
   explicit TDesignPackage(const std::wstring& FileName);

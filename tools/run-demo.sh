@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything, and runs the demo under Wine in its own prefix,
 # with the project's test camera as the default device and a generated clip beside it. With a display the demo window stays
 # open for you; without one (Xvfb) a short scripted session writes a snapshot and a screenshot
-# of the window into build/demo-output and prints their paths.
+# of the window into build/demo-output and prints their paths. Then the design-time demo
+# (LmDesignDemo) shows the property dialog of the design-time library, in English and Japanese.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${BUILD_DIR:-$root/build}"
@@ -19,5 +20,14 @@ clip="$build_dir/demo-clip.avi"
 args=(--output "Z:${output//\//\\}" --clip "Z:${clip//\//\\}")
 [ -z "${DISPLAY:-}" ] && args+=(--scripted)
 LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDemo.exe" "${args[@]}" "$@"
+# The design-time library in a small designer host: headless, a screenshot of the designer and
+# one of the property dialog in each language; with a display, the designer stays open.
+design_args=(--output "Z:${output//\//\\}")
+if [ -z "${DISPLAY:-}" ]; then
+  LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
+  LC_ALL=ja_JP.UTF-8 LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
+else
+  LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}"
+fi
 echo "Output folder: $output"
 ls -1 "$output"
