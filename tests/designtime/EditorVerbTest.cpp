@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <climits>
+#include <iterator>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -86,9 +88,10 @@ TEST_F(EditorVerbs, OtherIndicesIncludingNegativeOnesGoToTheBaseClass) {
   auto* designer = new design::FakeDesigner;
   CountingEditor editor(&m_Lumora, designer);
   // Compared as signed numbers, the negative ones would count as "at most 3" and open the
-  // about box; the script would close it and count it.
-  modal::Script script({DismissAbout()});
-  for (const int32_t index : {5, 6, -1, -4, INT_MIN, INT_MAX}) editor.ExecuteVerb(index);
+  // about box; the script would close each and count it.
+  const int32_t indices[] = {5, 6, -1, -4, INT_MIN, INT_MAX};
+  modal::Script script(std::vector<modal::Step>(std::size(indices), DismissAbout()));
+  for (const int32_t index : indices) editor.ExecuteVerb(index);
   testwin::PumpMessages(100);
   EXPECT_EQ(script.Done(), 0);
   EXPECT_EQ(editor.Edits, 0);

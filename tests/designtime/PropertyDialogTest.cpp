@@ -254,4 +254,29 @@ TEST_F(PropertyDialog, SwatchesOpenTheColourChooserWithAnyMouseButton) {
   EXPECT_EQ(m_Lumora.Color(), static_cast<TColor>(modal::kFirstBasicColor));
 }
 
+TEST_F(PropertyDialog, LeavesNoWindowsOrGdiObjectsBehind) {
+  const auto run = [this] {
+    modal::Script script({
+        design::OnPropertyDialog([](TLumoraEditor& form) {
+          form.PageControl1->SetActivePage(form.TabSheet2);
+          design::MouseDownOn(form.Shape4, WM_LBUTTONDOWN);
+        }),
+        design::OnColorChooser([](HWND chooser) {
+          modal::PickFirstBasicColor(chooser);
+          modal::PressOk(chooser);
+        }),
+        design::OnPropertyDialog([](TLumoraEditor& form) { design::Click(form.ButtonOK); }),
+    });
+    ShowDispEditor(&m_Lumora);
+    EXPECT_TRUE(script.Finished());
+  };
+  run();  // the first run loads what the system keeps for later (classes, fonts, the chooser)
+  const DWORD gdi = testwin::GdiObjects();
+  const DWORD user = testwin::UserObjects();
+  run();
+  testwin::PumpMessages(100);
+  EXPECT_LE(testwin::GdiObjects(), gdi);
+  EXPECT_LE(testwin::UserObjects(), user);
+}
+
 }  // namespace

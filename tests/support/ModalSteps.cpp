@@ -67,16 +67,17 @@ void CALLBACK Script::Tick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void Script::RunNext() {
+  // Past the time limit every window goes, steps done or not: a window that no step expected
+  // would otherwise keep its modal loop, and the test, waiting for ever.
+  if (GetTickCount() - m_Start > m_TimeoutMs) {
+    m_TimedOut = true;
+    EnumThreadWindows(GetCurrentThreadId(), &CloseVisible, 0);
+    return;
+  }
   if (Finished()) return;
   Step& step = m_Steps[static_cast<size_t>(m_Done)];
   const HWND window = step.Find();
-  if (!window) {
-    if (GetTickCount() - m_Start > m_TimeoutMs) {
-      m_TimedOut = true;
-      EnumThreadWindows(GetCurrentThreadId(), &CloseVisible, 0);
-    }
-    return;
-  }
+  if (!window) return;
   // Count the step first: an action that opens a modal window returns only when it closes,
   // and the ticks inside that window's loop must go on with the next step.
   ++m_Done;

@@ -18,9 +18,9 @@ struct Step {
   std::function<void(HWND)> Act;
 };
 
-// Runs Steps in order while it lives. Done() shows how far a script got. When a step's
-// window has not come TimeoutMs after the start, every visible window of the thread gets
-// WM_CLOSE, so that a failing test ends instead of hanging in a modal loop.
+// Runs Steps in order while it lives. Done() shows how far a script got. From TimeoutMs after
+// the start on, every visible window of the thread gets WM_CLOSE, so that a failing test ends
+// instead of hanging in a modal loop.
 class Script {
 public:
   explicit Script(std::vector<Step> Steps, DWORD TimeoutMs = 20000);
