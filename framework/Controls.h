@@ -250,6 +250,8 @@ private:
   bool ReflectNotification(TMessage& Message, HWND Child);
   void FontChanged();
   void NotifyControls(UINT Msg);
+  // Takes the control out of its parent's lists; its window stays where it is.
+  void RemoveFromParent();
   TWinControl* TopParent();
   void UpdateBoundsFromWindow();
   void HandleMouseButton(TMessage& Message, TMouseButton Button, bool Down);

@@ -18,8 +18,9 @@ void TLabel::SetAutoSize(bool AutoSize) {
 void TLabel::CreateParams(TCreateParams& Params) {
   TWinControl::CreateParams(Params);
   CreateSubClass(Params, L"Static");
+  // One line, cut at the label's right edge rather than wrapped out of sight below it.
   // SS_NOTIFY: the label answers hit tests itself, so clicks and the cursor are its own.
-  Params.Style |= SS_LEFT | SS_NOTIFY;
+  Params.Style |= SS_LEFTNOWORDWRAP | SS_NOTIFY;
 }
 
 void TLabel::AdjustBounds() {
@@ -102,4 +103,14 @@ void TGroupBox::CreateParams(TCreateParams& Params) {
   TWinControl::CreateParams(Params);
   CreateSubClass(Params, L"Button");
   Params.Style |= BS_GROUPBOX;
+}
+
+void TGroupBox::Dispatch(TMessage& Message) {
+  if (Message.Msg == WM_ERASEBKGND) {
+    // The system's group box draws only its frame and caption, and its parent clips it out:
+    // the inside is filled here in the group box's colour.
+    WMEraseBkgnd(Message);
+    return;
+  }
+  TWinControl::Dispatch(Message);
 }

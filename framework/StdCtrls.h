@@ -62,4 +62,5 @@ public:
 
 protected:
   void CreateParams(TCreateParams& Params) override;
+  void Dispatch(TMessage& Message) override;
 };

@@ -15,6 +15,19 @@ HINSTANCE FrameworkModule() {
   return module;
 }
 
+// Marks a control as taking its parent's font or colour for as long as it lives, so that the
+// change does not count as a font or colour of the control's own.
+class InheritScope {
+public:
+  explicit InheritScope(bool& Inheriting) : m_Inheriting(Inheriting) { m_Inheriting = true; }
+  InheritScope(const InheritScope&) = delete;
+  InheritScope& operator=(const InheritScope&) = delete;
+  ~InheritScope() { m_Inheriting = false; }
+
+private:
+  bool& m_Inheriting;
+};
+
 }  // namespace
 
 TShiftState MouseShiftState(WPARAM KeyFlags) {
@@ -48,7 +61,7 @@ TWinControl::~TWinControl() {
   }
   m_Controls.clear();
   m_TabList.clear();
-  if (m_Parent) SetParent(nullptr);
+  RemoveFromParent();
   DestroyHandle();
 }
 
@@ -150,12 +163,7 @@ void TWinControl::SetParent(TWinControl* AParent) {
   if (AParent == m_Parent) return;
   for (TWinControl* ancestor = AParent; ancestor; ancestor = ancestor->m_Parent)
     if (ancestor == this) throw EFrameworkError("a control cannot be its own parent");
-  if (m_Parent) {
-    auto& siblings = m_Parent->m_Controls;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-    auto& tabs = m_Parent->m_TabList;
-    tabs.erase(std::remove(tabs.begin(), tabs.end(), this), tabs.end());
-  }
+  RemoveFromParent();
   m_Parent = AParent;
   if (!AParent) {
     SetParentWindow(nullptr);
@@ -171,6 +179,15 @@ void TWinControl::SetParent(TWinControl* AParent) {
   } else {
     SetParentWindow(nullptr);
   }
+}
+
+void TWinControl::RemoveFromParent() {
+  if (!m_Parent) return;
+  auto& siblings = m_Parent->m_Controls;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  auto& tabs = m_Parent->m_TabList;
+  tabs.erase(std::remove(tabs.begin(), tabs.end(), this), tabs.end());
+  m_Parent = nullptr;
 }
 
 TWinControl* TWinControl::Controls(int Index) const {
@@ -430,13 +447,16 @@ void TWinControl::Dispatch(TMessage& Message) {
     case WM_COMMAND:
       if (!ReflectNotification(Message, reinterpret_cast<HWND>(Message.LParam))) DefaultHandler(Message);
       return;
-    case WM_NOTIFY:
-      if (!ReflectNotification(Message, reinterpret_cast<NMHDR*>(Message.LParam)->hwndFrom)) DefaultHandler(Message);
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(Message.LParam);
+      if (!header || !ReflectNotification(Message, header->hwndFrom)) DefaultHandler(Message);
       return;
-    case WM_DRAWITEM:
-      if (!ReflectNotification(Message, reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam)->hwndItem))
-        DefaultHandler(Message);
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(Message.LParam);
+      if (!item || !ReflectNotification(Message, item->hwndItem)) DefaultHandler(Message);
       return;
+    }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
@@ -522,27 +542,15 @@ void TWinControl::CMFontChanged(TMessage& Message) {
 void TWinControl::CMParentFontChanged(TMessage& Message) {
   Message.Result = 0;
   if (!m_ParentFont || !m_Parent) return;
-  m_Inheriting = true;
-  try {
-    m_Font.Assign(m_Parent->m_Font);
-  } catch (...) {
-    m_Inheriting = false;
-    throw;
-  }
-  m_Inheriting = false;
+  InheritScope inheriting(m_Inheriting);
+  m_Font.Assign(m_Parent->m_Font);
 }
 
 void TWinControl::CMParentColorChanged(TMessage& Message) {
   Message.Result = 0;
   if (!m_ParentColor || !m_Parent) return;
-  m_Inheriting = true;
-  try {
-    SetColor(m_Parent->m_Color);
-  } catch (...) {
-    m_Inheriting = false;
-    throw;
-  }
-  m_Inheriting = false;
+  InheritScope inheriting(m_Inheriting);
+  SetColor(m_Parent->m_Color);
 }
 
 void TWinControl::CNCtlColor(TMessage& Message) {

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr wchar_t kWebAddress[] = L"https://www.example.com/lumora/webcam/";
-constexpr wchar_t kJapaneseWebAddress[] = L"https://www.example.com/lumora/ja/webcam/";
+constexpr wchar_t kWebAddress[] = L"https://example.com/lm/";
+constexpr wchar_t kJapaneseWebAddress[] = L"https://example.com/lm/ja/";
 
 // Releases a module reference taken with LoadLibraryW when it goes out of scope.
 class LoadedModule {

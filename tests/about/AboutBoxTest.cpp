@@ -25,8 +25,8 @@ namespace {
 
 using testwin::ModalScript;
 
-constexpr wchar_t kEnglishAddress[] = L"https://www.example.com/lumora/webcam/";
-constexpr wchar_t kJapaneseAddress[] = L"https://www.example.com/lumora/ja/webcam/";
+constexpr wchar_t kEnglishAddress[] = L"https://example.com/lm/";
+constexpr wchar_t kJapaneseAddress[] = L"https://example.com/lm/ja/";
 constexpr wchar_t kJapaneseFont[] = L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF";
 
 // The run under LC_ALL=ja_JP.UTF-8 says so through LM_EXPECT_PRIMARY_LANGUAGE=17; the

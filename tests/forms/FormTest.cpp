@@ -44,6 +44,9 @@ SIZE TextExtent(HWND Window, const std::wstring& Text) {
   return size;
 }
 
+// The height of one line in the font a window uses.
+LONG TextExtentFromFont(HWND Window) { return TextExtent(Window, L"Ag").cy; }
+
 // A small dialog: two buttons, a group box holding a panel and a button, and a label.
 struct SampleForm {
   SampleForm() {
@@ -595,6 +598,34 @@ TEST(FormPanelTest, ALoweredPanelIsShadowedAboveAndLitBelowAndShowsItsCaption) {
   const testwin::ClientImage raised(sample.Panel->Handle());
   EXPECT_EQ(raised.Pixel(40, 0), light);
   EXPECT_EQ(raised.Pixel(40, 29), shadow);
+  sample.Form->Hide();
+}
+
+TEST(FormPanelTest, AGroupBoxIsFilledInItsColourAndANarrowLabelKeepsToOneLine) {
+  SampleForm sample;
+  sample.Form->SetColor(clWhite);
+  sample.Group->SetColor(clYellow);
+  TLabel* narrow = sample.Make<TLabel>(sample.Group, 10, 60, 40, 36, L"");
+  narrow->SetAutoSize(false);
+  narrow->SetBounds(10, 60, 40, 36);
+  narrow->SetCaption(L"Many words that do not fit");
+  narrow->Font().SetColor(clRed);
+  sample.Form->Show();
+  testwin::PumpMessages(30);
+
+  const testwin::ClientImage group(sample.Group->Handle());
+  EXPECT_EQ(group.Pixel(150, 80), RGB(255, 255, 0)) << "inside the frame, away from the controls";
+  EXPECT_EQ(narrow->Color(), clYellow) << "the label takes its parent's colour";
+
+  const testwin::ClientImage label(narrow->Handle());
+  const int lineHeight = static_cast<int>(TextExtentFromFont(narrow->Handle()));
+  int firstLine = 0;
+  int below = 0;
+  for (int y = 0; y < label.Height(); ++y)
+    for (int x = 0; x < label.Width(); ++x)
+      if (label.Pixel(x, y) == RGB(255, 0, 0)) (y < lineHeight ? firstLine : below)++;
+  EXPECT_GT(firstLine, 5);
+  EXPECT_EQ(below, 0) << "the text was wrapped onto a second line";
   sample.Form->Hide();
 }
 
