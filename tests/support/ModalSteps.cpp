@@ -9,24 +9,12 @@ Script* g_Active = nullptr;  // the script whose timer runs; one at a time
 
 struct FindData {
   const std::wstring* Caption;
-  HWND Owner;
   HWND Found;
 };
 
 BOOL CALLBACK MatchCaption(HWND Window, LPARAM Param) {
   auto* data = reinterpret_cast<FindData*>(Param);
   if (IsWindowVisible(Window) && testwin::WindowText(Window) == *data->Caption) {
-    data->Found = Window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK MatchOwnedDialog(HWND Window, LPARAM Param) {
-  auto* data = reinterpret_cast<FindData*>(Param);
-  wchar_t className[32] = {};
-  GetClassNameW(Window, className, 32);
-  if (IsWindowVisible(Window) && GetWindow(Window, GW_OWNER) == data->Owner && std::wstring(className) == L"#32770") {
     data->Found = Window;
     return FALSE;
   }
@@ -85,14 +73,8 @@ void Script::RunNext() {
 }
 
 HWND FindThreadWindow(const std::wstring& Caption) {
-  FindData data{&Caption, nullptr, nullptr};
+  FindData data{&Caption, nullptr};
   EnumThreadWindows(GetCurrentThreadId(), &MatchCaption, reinterpret_cast<LPARAM>(&data));
-  return data.Found;
-}
-
-HWND FindOwnedDialog(HWND Owner) {
-  FindData data{nullptr, Owner, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), &MatchOwnedDialog, reinterpret_cast<LPARAM>(&data));
   return data.Found;
 }
 

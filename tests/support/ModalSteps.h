@@ -45,8 +45,6 @@ private:
 
 // A visible top-level window of this thread with Caption, or null.
 HWND FindThreadWindow(const std::wstring& Caption);
-// A visible dialog box (class #32770) of this thread owned by Owner, or null.
-HWND FindOwnedDialog(HWND Owner);
 
 // The system colour chooser (ChooseColorW) of this thread, when it shows; or null.
 HWND FindColorChooser();
