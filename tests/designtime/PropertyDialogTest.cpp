@@ -169,6 +169,38 @@ TEST_F(PropertyDialog, EnterMovesTheFocusToTheNextTabStopAndInsertsNothing) {
   EXPECT_TRUE(script.Finished());
 }
 
+// Keys pressed as the keyboard delivers them, through the dialog's own message loop.
+void PressKey(TWinControl* Control, WORD Key) {
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(Key, MAPVK_VK_TO_VSC)) << 16;
+  PostMessageW(Control->Handle(), WM_KEYDOWN, Key, scan | 1);
+  PostMessageW(Control->Handle(), WM_KEYUP, Key, scan | 0xC0000001);
+}
+
+TEST_F(PropertyDialog, EnterFromTheKeyboardMovesOnAndEscapeDoesNotCloseTheDialog) {
+  modal::Script script({
+      design::OnPropertyDialog([](TLumoraEditor& form) {
+        form.EditScrollWidth->SetFocus();
+        PressKey(form.EditScrollWidth, VK_RETURN);
+      }),
+      design::OnPropertyDialog([](TLumoraEditor& form) {
+        EXPECT_EQ(GetFocus(), form.EditScrollHeight->Handle());
+        // Neither button is the cancel or the default button: Escape and Enter on a list do
+        // nothing to the dialog.
+        form.ComboGrid->SetFocus();
+        PressKey(form.ComboGrid, VK_ESCAPE);
+        PressKey(form.ComboGrid, VK_RETURN);
+      }),
+      design::OnPropertyDialog([](TLumoraEditor& form) {
+        EXPECT_EQ(form.ModalResult(), mrNone);
+        design::Click(form.ButtonCancel);
+      }),
+  });
+  ShowDispEditor(&m_Lumora);
+  EXPECT_TRUE(script.Finished());
+  EXPECT_EQ(script.Done(), 3);
+  EXPECT_FALSE(script.TimedOut());
+}
+
 TEST_F(PropertyDialog, AFieldThatIsNoNumberWritesNothingAndRaises) {
   struct Case {
     const wchar_t* Name;
