@@ -214,6 +214,9 @@ protected:
   virtual void CreateParams(TCreateParams& Params);
   // Makes the window a standard Win32 control of the given system class.
   static void CreateSubClass(TCreateParams& Params, const wchar_t* ClassName);
+  // Runs once the control's own window exists, before its children's windows are made; a
+  // standard control fills its window here (items, limits, states). Overrides call the base.
+  virtual void WindowCreated();
   // True while the window is a subclassed standard control.
   bool IsStdControl() const { return m_DefWndProc != nullptr; }
   // A control that never takes the focus (a label) may stay out of its parent's tab order;

@@ -23,6 +23,12 @@ void TStringList::Insert(int Index, const std::wstring& Line) {
   Changed();
 }
 
+void TStringList::SetStrings(int Index, const std::wstring& Line) {
+  CheckIndex(Index, Count() - 1);
+  m_Lines[static_cast<size_t>(Index)] = Line;
+  Changed();
+}
+
 void TStringList::Delete(int Index) {
   CheckIndex(Index, Count() - 1);
   m_Lines.erase(m_Lines.begin() + Index);

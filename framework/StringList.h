@@ -15,6 +15,8 @@ public:
   // Raises EFrameworkError for an index outside 0 .. Count() - 1.
   const std::wstring& operator[](int Index) const;
   const std::wstring& Strings(int Index) const { return (*this)[Index]; }
+  // Replaces the line at Index in place.
+  void SetStrings(int Index, const std::wstring& Line);
 
   // Appends a line and returns its index.
   virtual int Add(const std::wstring& Line);

@@ -122,11 +122,14 @@ void TWinControl::CreateHandle() {
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font.Handle()), FALSE);
   }
   UpdateBoundsFromWindow();
+  WindowCreated();
   for (TWinControl* child : m_Controls) {
     child->SetParentWindow(m_Handle);
     child->Handle();
   }
 }
+
+void TWinControl::WindowCreated() {}
 
 void TWinControl::DestroyHandle() {
   if (m_Handle) DestroyWindow(m_Handle);  // WM_NCDESTROY clears m_Handle

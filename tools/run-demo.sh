@@ -3,7 +3,9 @@
 # with the project's test camera as the default device and a generated clip beside it. With a
 # display the demo window stays open for you; without one (Xvfb) a short scripted session writes
 # a snapshot and a screenshot of the window, and a recording of the camera, into
-# build/demo-output and prints their paths; ffprobe then says what the recording holds.
+# build/demo-output and prints their paths; ffprobe then says what the recording holds. Then the
+# design-time demo (LmDesignDemo) shows the property dialog of the design-time library, in
+# English and Japanese.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${BUILD_DIR:-$root/build}"
@@ -25,6 +27,15 @@ rm -f "$output/recording.avi"
 # files, the test capture graph builder (testbuilder/), as the test prefix does.
 status=0
 LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDemo.exe" "${args[@]}" "$@" || status=$?
+# The design-time library in a small designer host: headless, a screenshot of the designer and
+# one of the property dialog in each language; with a display, the designer stays open.
+design_args=(--output "Z:${output//\//\\}")
+if [ -z "${DISPLAY:-}" ]; then
+  LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
+  LC_ALL=ja_JP.UTF-8 LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
+else
+  LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}"
+fi
 echo "Output folder: $output"
 ls -1 "$output"
 if [ -f "$output/recording.avi" ]; then

@@ -42,3 +42,17 @@ TEST(StringList, ChangesAreNotified) {
   list.Clear();  // already empty: no change
   EXPECT_EQ(changes, 2);
 }
+
+TEST(StringList, SetStringsReplacesInPlaceAndNotifies) {
+  TStringList list;
+  list.Add(L"a");
+  list.Add(L"b");
+  int changes = 0;
+  list.OnChange = [&changes](TObject*) { ++changes; };
+  list.SetStrings(1, L"B");
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[1], L"B");
+  EXPECT_EQ(changes, 1);
+  EXPECT_THROW(list.SetStrings(2, L"x"), EFrameworkError);
+  EXPECT_THROW(list.SetStrings(-1, L"x"), EFrameworkError);
+}
