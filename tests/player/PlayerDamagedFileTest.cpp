@@ -2,17 +2,33 @@
 // cut short at many lengths and with single bytes flipped. Each copy either fails to open
 // (20, or 203 when what renders has no video) or opens and plays to its end (or is closed
 // after a while); none may crash or hang.
+//
+// One Wine 8 defect is told apart from a hang of the player: Wine's GStreamer splitter builds
+// a decodebin; when the demultiplexer that decodebin plugs in (avidemux) reads a broken header
+// and posts its error before decodebin has finished setting it to PAUSED, decodebin still
+// filters that element's errors and drops them. Nothing then ends the state change, and
+// Wine's parser waits for it without a time limit inside IGraphBuilder::RenderFile. The stuck
+// thread is recognised by its stack: in winegstreamer.dll, called from quartz.dll, called
+// from the player. Such a thread (and the parser's read thread with it) can never be ended
+// cleanly: Wine faults when the process ends while they are inside the parser. So the copies
+// are played in a worker process (this program again, running only the worker test), which
+// reports each copy to a file; the worker that meets the defect reports it and ends itself,
+// and the next worker goes on from that copy.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "player/PlayerRig.h"
 #include "preview/PreviewProbe.h"
 #include "support/TestWindow.h"
+#include "support/ThreadStack.h"
 
 using playertest::ClipPath;
 using playertest::PlayerProbe;
@@ -116,37 +132,163 @@ void Play(const std::shared_ptr<Attempt>& Try) {
   Try->Step = "destroying the player";
 }
 
-TEST_F(PlayerDamagedFileTest, DamagedCopiesFailWith20OrPlayAndNeverHang) {
-  TempFolder folder;
-  int copies = 0, opened = 0, refused = 0;
-  std::vector<std::string> hungOnce;
+// Every damaged copy of both clips, in a fixed order that the worker and the test share.
+std::vector<Damage> AllCopies() {
+  std::vector<Damage> all;
   for (const wchar_t* clip : {L"tiny_raw.avi", L"tiny_mjpeg.avi"}) {
     const std::vector<BYTE> good = playertest::ReadFileBytes(ClipPath(clip));
-    ASSERT_GT(good.size(), 4096u) << "clip missing: " << fakes::Narrow(ClipPath(clip));
-    for (const Damage& damage : DamagedCopies(clip, good)) {
-      // Wine 8's file parser now and then never returns from RenderFile on a damaged file
-      // (seen about once in 150 opens, at random copies, never twice running). Such a copy
-      // gets one more try on a fresh copy and thread; a second hang fails, and so do more
-      // than a few single ones.
-      for (int round = 1;; ++round) {
-        auto attempt = std::make_shared<Attempt>();
-        attempt->Name = fakes::Narrow(damage.Name);
-        attempt->Path = folder.Path() + L"\\copy" + std::to_wstring(copies++) + L".avi";
-        ASSERT_TRUE(playertest::WriteFileBytes(attempt->Path, damage.Bytes.data(), damage.Bytes.size()));
-        if (RunsOnGuiThreadWithin([attempt] { Play(attempt); }, 30000)) {
-          (attempt->Outcome == 1 ? refused : opened) += 1;
-          DeleteFileW(attempt->Path.c_str());
-          break;
-        }
-        const std::string where = attempt->Name + " (in " + attempt->Step.load() + ")";
-        ASSERT_LT(round, 2) << where << ": hung twice";
-        hungOnce.push_back(where);
-      }
-    }
+    if (good.size() <= 4096) return {};
+    for (Damage& damage : DamagedCopies(clip, good)) all.push_back(std::move(damage));
   }
-  EXPECT_GE(copies, 50);
-  EXPECT_LE(hungOnce.size(), 3u) << "hung once: " << testing::PrintToString(hungOnce);
-  for (const std::string& where : hungOnce) RecordProperty("hung_once", where);
+  return all;
+}
+
+// The worker's orders, "<first copy>|<report file>", in this environment variable.
+constexpr wchar_t kWorkerVariable[] = L"LM_DAMAGED_COPIES_WORKER";
+
+// The Wine defect described above: the thread is in Wine's GStreamer parser (its innermost
+// module past ntdll), reached through quartz's RenderFile from the player.
+bool StuckInWineParser(const std::vector<std::wstring>& Modules) {
+  size_t at = 0;
+  while (at < Modules.size() && (Modules[at] == L"ntdll.dll" || Modules[at] == L"?")) ++at;
+  if (at == Modules.size() || Modules[at] != L"winegstreamer.dll") return false;
+  size_t quartz = at;
+  while (quartz < Modules.size() && Modules[quartz] != L"quartz.dll") ++quartz;
+  size_t player = quartz;
+  while (player < Modules.size() && Modules[player] != L"Lumo10WebCamD25.dll") ++player;
+  return player < Modules.size();
+}
+
+std::string Joined(const std::vector<std::wstring>& Modules) {
+  std::string text;
+  for (const std::wstring& module : Modules) text += (text.empty() ? "" : " < ") + fakes::Narrow(module);
+  return text;
+}
+
+// The worker: plays the copies from the ordered one on, one line per copy in the report:
+// "<index> refused|opened <failed so far>", or "<index> hang wine-parser|elsewhere <failed so
+// far> <where>" after which it ends at once; "end <failed>" when all are played.
+TEST(PlayerDamagedFileWorker, PlaysCopiesInOrder) {
+  wchar_t orders[MAX_PATH + 32] = L"";
+  if (!GetEnvironmentVariableW(kWorkerVariable, orders, MAX_PATH + 32))
+    GTEST_SKIP() << "runs only in the worker process that PlayerDamagedFileTest starts";
+  const std::wstring text = orders;
+  const size_t bar = text.find(L'|');
+  ASSERT_NE(bar, std::wstring::npos);
+  const size_t first = std::stoul(text.substr(0, bar));
+  FILE* report = _wfopen(text.substr(bar + 1).c_str(), L"a");
+  ASSERT_NE(report, nullptr);
+  previewtest::SharedHost();
+  TempFolder folder;
+  const std::vector<Damage> copies = AllCopies();
+  for (size_t index = first; index < copies.size(); ++index) {
+    auto attempt = std::make_shared<Attempt>();
+    attempt->Name = fakes::Narrow(copies[index].Name);
+    attempt->Path = folder.Path() + L"\\copy" + std::to_wstring(index) + L".avi";
+    ASSERT_TRUE(playertest::WriteFileBytes(attempt->Path, copies[index].Bytes.data(), copies[index].Bytes.size()));
+    HANDLE stuck = nullptr;
+    if (RunsOnGuiThreadWithin([attempt] { Play(attempt); }, 30000, &stuck)) {
+      fprintf(report, "%zu %s %d\n", index, attempt->Outcome == 1 ? "refused" : "opened", HasFailure() ? 1 : 0);
+      fflush(report);
+      DeleteFileW(attempt->Path.c_str());
+      continue;
+    }
+    const std::vector<std::wstring> modules = testwin::ThreadStackModules(stuck);
+    const bool wine = std::string(attempt->Step.load()) == "Open" && StuckInWineParser(modules);
+    fprintf(report, "%zu hang %s %d %s (in %s): %s\n", index, wine ? "wine-parser" : "elsewhere", HasFailure() ? 1 : 0,
+            attempt->Name.c_str(), attempt->Step.load(), Joined(modules).c_str());
+    fclose(report);
+    fflush(stdout);
+    // Not ExitProcess: no code of this process may run after the threads left in the parser.
+    TerminateProcess(GetCurrentProcess(), 3);
+  }
+  fprintf(report, "end %d\n", HasFailure() ? 1 : 0);
+  fclose(report);
+}
+
+// Runs a worker from copy First on, with this program's output; its exit code.
+DWORD RunWorker(size_t First, const std::wstring& Report) {
+  wchar_t program[MAX_PATH];
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(program) + L"\" --gtest_color=no --gtest_filter=PlayerDamagedFileWorker.*";
+  SetEnvironmentVariableW(kWorkerVariable, (std::to_wstring(First) + L"|" + Report).c_str());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  const BOOL started = CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  SetEnvironmentVariableW(kWorkerVariable, nullptr);
+  if (!started) return static_cast<DWORD>(-1);
+  // Each copy has 30 s on its worker's GUI thread; a worker past all of them is itself hung.
+  DWORD code = static_cast<DWORD>(-2);
+  if (WaitForSingleObject(process.hProcess, 40 * 60 * 1000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.hProcess, &code);
+  else
+    TerminateProcess(process.hProcess, 4);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+TEST_F(PlayerDamagedFileTest, DamagedCopiesFailWith20OrPlayAndNeverHang) {
+  const size_t total = AllCopies().size();
+  ASSERT_GE(total, 50u) << "clips missing: " << fakes::Narrow(ClipPath(L"tiny_raw.avi"));
+  TempFolder folder;
+  const std::wstring report = folder.Path() + L"\\report.txt";
+  int opened = 0, refused = 0;
+  std::vector<int> wineHangs(total, 0);
+  std::vector<std::string> wineHung;
+  size_t next = 0, lines = 0;
+  bool ended = false;
+  while (!ended) {
+    const DWORD code = RunWorker(next, report);
+    std::ifstream in(fakes::Narrow(report));
+    std::string line;
+    bool hung = false;
+    for (size_t number = 0; std::getline(in, line); ++number) {
+      if (number < lines) continue;
+      ++lines;
+      std::istringstream fields(line);
+      std::string first, what;
+      int failed = 0;
+      fields >> first;
+      if (first == "end") {
+        fields >> failed;
+        EXPECT_EQ(failed, 0) << "the worker's expectations failed (its output is above)";
+        EXPECT_EQ(code, 0u) << "the worker failed";
+        ended = true;
+        continue;
+      }
+      const size_t index = std::stoul(first);
+      fields >> what;
+      if (what == "refused" || what == "opened") {
+        (what == "refused" ? refused : opened) += 1;
+        next = index + 1;
+        continue;
+      }
+      std::string kind, where;
+      fields >> kind >> failed;
+      std::getline(fields, where);
+      EXPECT_EQ(failed, 0) << "the worker's expectations failed before the hang (its output is above)";
+      // A hang anywhere but in the Wine defect is the player's own.
+      ASSERT_EQ(kind, "wine-parser") << "hung:" << where;
+      wineHung.push_back(where);
+      std::printf("[  WINE    ] hung in Wine's GStreamer parser, tried again:%s\n", where.c_str());
+      std::fflush(stdout);
+      RecordProperty("wine_parser_hang_" + std::to_string(wineHung.size()), where);
+      // The defect is a race: the same copy comes through on another try.
+      ASSERT_LT(++wineHangs[index], 4) << "Wine's parser hung on every try:" << where;
+      next = index;
+      hung = true;
+    }
+    ASSERT_TRUE(ended || hung) << "the worker ended without a report from copy " << next << ", exit code " << code;
+  }
+  EXPECT_EQ(static_cast<size_t>(opened + refused), total);
+  // The race is rare; on many copies it would be another fault.
+  EXPECT_LE(wineHung.size(), total / 4) << testing::PrintToString(wineHung);
   // Both outcomes happen: the damage reaches the file's structure and its frames.
   EXPECT_GT(refused, 0);
   EXPECT_GT(opened, 0);

@@ -40,7 +40,8 @@ DWORD WINAPI GuiThreadMain(void* Parameter) {
 
 }  // namespace
 
-bool RunsOnGuiThreadWithin(std::function<void()> Action, DWORD TimeoutMs) {
+bool RunsOnGuiThreadWithin(std::function<void()> Action, DWORD TimeoutMs, HANDLE* Stuck) {
+  if (Stuck) *Stuck = nullptr;
   auto* job = new GuiThreadJob{std::move(Action)};
   HANDLE thread = CreateThread(nullptr, 0, &GuiThreadMain, job, 0, nullptr);
   if (!thread) {
@@ -49,7 +50,10 @@ bool RunsOnGuiThreadWithin(std::function<void()> Action, DWORD TimeoutMs) {
   }
   // The test thread keeps its own queue moving while it waits.
   const bool ended = testwin::PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, TimeoutMs);
-  CloseHandle(thread);
+  if (!ended && Stuck)
+    *Stuck = thread;
+  else
+    CloseHandle(thread);
   return ended;
 }
 

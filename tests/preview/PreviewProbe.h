@@ -61,8 +61,9 @@ RECT RectInParent(HWND Window);
 
 // Runs Action on a new thread that initialises COM single-threaded, as a GUI thread of a host
 // application does; false when it has not ended within TimeoutMs, in which case the thread is
-// left behind so that the test fails instead of hanging.
-bool RunsOnGuiThreadWithin(std::function<void()> Action, DWORD TimeoutMs);
+// left behind so that the test fails instead of hanging (and its handle given in Stuck, when
+// asked for, to find out where it is).
+bool RunsOnGuiThreadWithin(std::function<void()> Action, DWORD TimeoutMs, HANDLE* Stuck = nullptr);
 
 // Live process-heap blocks whose size lies in [Bytes, Bytes + 64): global memory blocks of one
 // size, counted before and after to find blocks nobody freed.

@@ -1,0 +1,17 @@
+#pragma once
+
+// Where another thread of this process is: the modules of its stack frames, read by
+// suspending it and unwinding its stack from its saved context.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testwin {
+
+// The file names (no folder) of the modules whose code the thread's frames are in, innermost
+// first; "?" for a frame outside every module. Empty when the thread cannot be read.
+std::vector<std::wstring> ThreadStackModules(HANDLE Thread);
+
+}  // namespace testwin
