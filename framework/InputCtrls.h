@@ -11,7 +11,7 @@
 #include "framework/StringList.h"
 
 // A one-line edit box (class "Edit"). OnKeyPress sees every typed character first; a handler
-// that sets the key to 0 swallows it.
+// that sets the key to 0 swallows it, one that sets another character types that instead.
 class FRAMEWORK_API TEdit : public TWinControl {
 public:
   explicit TEdit(TComponent* AOwner);

@@ -493,13 +493,18 @@ void TWinControl::Dispatch(TMessage& Message) {
       WORD key = static_cast<WORD>(Message.WParam);
       const TKeyEvent& handler = Message.Msg == WM_KEYDOWN ? OnKeyDown : OnKeyUp;
       if (handler) handler(this, key, KeyboardShiftState());
-      if (key != 0) DefaultHandler(Message);
+      // A handler may swallow the key (0) or put another in its place.
+      if (key == 0) return;
+      Message.WParam = key;
+      DefaultHandler(Message);
       return;
     }
     case WM_CHAR: {
       wchar_t key = static_cast<wchar_t>(Message.WParam);
       if (OnKeyPress) OnKeyPress(this, key);
-      if (key != 0) DefaultHandler(Message);
+      if (key == 0) return;
+      Message.WParam = key;
+      DefaultHandler(Message);
       return;
     }
     case CM_COLORCHANGED:

@@ -105,10 +105,11 @@ TEST_F(InputControls, EditBoxTextLimitAndSwallowedKeys) {
   edit->SetMaxLength(3);
   edit->OnKeyPress = [](TObject*, wchar_t& Key) {
     if (Key == L'x') Key = 0;
+    if (Key == L'a') Key = L'b';
   };
   edit->SetFocus();
-  for (const wchar_t c : std::wstring(L"1x2345")) SendMessageW(edit->Handle(), WM_CHAR, c, 1);
-  EXPECT_EQ(edit->Text(), L"123");  // x swallowed, the rest beyond three refused
+  for (const wchar_t c : std::wstring(L"1xa345")) SendMessageW(edit->Handle(), WM_CHAR, c, 1);
+  EXPECT_EQ(edit->Text(), L"1b3");  // x swallowed, a typed as b, the rest beyond three refused
   edit->SetText(L"abc");  // replaces what was typed
   EXPECT_EQ(testwin::WindowText(edit->Handle()), L"abc");
   EXPECT_EQ(edit->Text(), L"abc");
