@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "core/Lmdllprocs.h"
-#include "support/FakeComTest.h"
 #include "support/FakeGraph.h"
 #include "support/GraphCalls.h"
+#include "support/HostedFakeComTest.h"
 #include "support/TestWindow.h"
 #include "webcam/LmPlay.h"
 
@@ -68,25 +68,17 @@ const char* const kMediaInformationCalls =
     "IBasicVideo::get_BitRate; IMediaSeeking::GetTimeFormat; IMediaSeeking::GetDuration";
 const char* const kVideoWindowCalls = fakes::kVideoWindowSetup;
 
-class PlayerTest : public fakes::FakeComTest {
+class PlayerTest : public fakes::HostedFakeComTest<> {
 protected:
-  // One host window for the suite: showing a top-level window costs seconds under Xvfb.
-  static void SetUpTestSuite() { s_Host = new testwin::HostWindow(320, 240); }
-  static void TearDownTestSuite() {
-    delete s_Host;
-    s_Host = nullptr;
-  }
-  static inline testwin::HostWindow* s_Host = nullptr;
-
   void SetUp() override {
-    FakeComTest::SetUp();
+    HostedFakeComTest::SetUp();
     NewGraphSystem();
     m_LiveBeforePlayer = fakes::LiveObjects();
   }
   void TearDown() override {
     m_Player.reset();
     m_GraphRegistration.reset();
-    FakeComTest::TearDown();
+    HostedFakeComTest::TearDown();
   }
 
   // A fresh script and log for the graph fakes, scripted as a working playback graph.

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "core/Lmdllprocs.h"
-#include "support/FakeComTest.h"
 #include "support/FakeDeviceEnum.h"
 #include "support/FakeGraph.h"
 #include "support/GraphCalls.h"
+#include "support/HostedFakeComTest.h"
 #include "support/TestWindow.h"
 #include "webcam/LmPreview.h"
 
@@ -119,18 +119,10 @@ const char* const kOpenCalls =
 
 const char* const kCloseCalls = fakes::kGraphTeardown;
 
-class PreviewTest : public fakes::FakeComTest {
+class PreviewTest : public fakes::HostedFakeComTest<> {
 protected:
-  // One host window for the suite: showing a top-level window costs seconds under Xvfb.
-  static void SetUpTestSuite() { s_Host = new testwin::HostWindow(320, 240); }
-  static void TearDownTestSuite() {
-    delete s_Host;
-    s_Host = nullptr;
-  }
-  static inline testwin::HostWindow* s_Host = nullptr;
-
   void SetUp() override {
-    FakeComTest::SetUp();
+    HostedFakeComTest::SetUp();
     m_Devices = std::make_shared<FakeDeviceSystem>();
     AddDevice(L"Camera");
     m_DeviceRegistration = std::make_unique<fakes::FakeDeviceEnumRegistration>(m_Devices);
@@ -142,7 +134,7 @@ protected:
     m_Preview.reset();
     m_GraphRegistration.reset();
     m_DeviceRegistration.reset();
-    FakeComTest::TearDown();
+    HostedFakeComTest::TearDown();
   }
 
   void AddDevice(const wchar_t* Name) {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "core/Lmdllprocs.h"
-#include "support/FakeComTest.h"
 #include "support/FakeDeviceEnum.h"
 #include "support/FakeGraph.h"
 #include "support/GraphCalls.h"
+#include "support/HostedFakeComTest.h"
 #include "support/TestWindow.h"
 #include "webcam/LmRecord.h"
 #include "webcam/LmSnapshot.h"
@@ -102,18 +102,10 @@ std::string FileBranch(const std::string& Subtype, const std::string& Name) {
   return "ICaptureGraphBuilder2::SetOutputFileName(" + Subtype + ", " + Name + "); IFileSinkFilter2::SetMode(1)";
 }
 
-class RecordTest : public fakes::FakeComTest {
+class RecordTest : public fakes::HostedFakeComTest<> {
 protected:
-  // One host window for the suite: showing a top-level window costs seconds under Xvfb.
-  static void SetUpTestSuite() { s_Host = new testwin::HostWindow(320, 240); }
-  static void TearDownTestSuite() {
-    delete s_Host;
-    s_Host = nullptr;
-  }
-  static inline testwin::HostWindow* s_Host = nullptr;
-
   void SetUp() override {
-    FakeComTest::SetUp();
+    HostedFakeComTest::SetUp();
     m_Devices = std::make_shared<FakeDeviceSystem>();
     FakeDevice device;
     device.FriendlyName = L"Camera";
@@ -129,7 +121,7 @@ protected:
     m_Renderer.Reset();
     m_GraphRegistration.reset();
     m_DeviceRegistration.reset();
-    FakeComTest::TearDown();
+    HostedFakeComTest::TearDown();
   }
 
   // A fresh script and log for the graph fakes, scripted as a working recorder graph whose

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "support/FakeComTest.h"
+#include "support/HostedFakeComTest.h"
 #include "support/TestWindow.h"
 #include "webcam/LmSnapshot.h"
 
@@ -54,17 +54,10 @@ struct Delivery {
   std::vector<BYTE> Pixels;
 };
 
-class SnapshotPipelineTest : public fakes::FakeComTest {
+class SnapshotPipelineTest : public fakes::HostedFakeComTest<200, 150> {
 protected:
-  static void SetUpTestSuite() { s_Host = new testwin::HostWindow(200, 150); }
-  static void TearDownTestSuite() {
-    delete s_Host;
-    s_Host = nullptr;
-  }
-  static inline testwin::HostWindow* s_Host = nullptr;
-
   void SetUp() override {
-    FakeComTest::SetUp();
+    HostedFakeComTest::SetUp();
     m_Control = std::make_unique<PipelineProbe>(nullptr);
     m_Control->SetParentWindow(s_Host->Handle());
     m_Grabber = new RecordingGrabber();
@@ -91,7 +84,7 @@ protected:
   void TearDown() override {
     m_Control.reset();
     for (HGLOBAL block : m_Kept) GlobalFree(block);
-    FakeComTest::TearDown();
+    HostedFakeComTest::TearDown();
   }
 
   void SetFormat(LONG Width, LONG Height, DWORD ImageSize) {
