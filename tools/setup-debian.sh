@@ -9,6 +9,9 @@ packages=(
   xvfb xauth
   googletest
   ffmpeg
+  # Wine's DirectShow reads files through GStreamer: the demuxers and decoders it finds there.
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
 )
 
 missing=()
