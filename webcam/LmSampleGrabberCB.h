@@ -6,12 +6,12 @@
 #include <windows.h>
 
 #include <dshow.h>
-#include <qedit.h>
 
 #include <atomic>
 #include <mutex>
 
 #include "framework/Classes.h"
+#include "webcam/LmSampleGrabber.h"
 #include "webcam/LmWebCamApi.h"
 
 // A COM object whose lifetime is not decided by reference counts: AddRef and Release answer

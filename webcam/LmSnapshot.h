@@ -11,12 +11,11 @@
 #include <windows.h>
 
 #include <dshow.h>
-#include <qedit.h>
 #include <wrl/client.h>
 
 #include <memory>
 
-#include "webcam/LmDirectShowIds.h"
+#include "webcam/LmSampleGrabber.h"
 #include "webcam/LmSampleGrabberCB.h"
 #include "webcam/LmVideoSurface.h"
 

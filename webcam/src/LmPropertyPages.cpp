@@ -2,7 +2,7 @@
 
 #include <olectl.h>
 
-#include "webcam/LmMediaTypes.h"
+#include "webcam/src/LmMediaTypes.h"
 #include "webcam/LmWebCamera.h"
 
 using Microsoft::WRL::ComPtr;

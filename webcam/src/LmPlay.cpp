@@ -3,7 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "webcam/LmMediaTypes.h"
+#include "webcam/src/LmDirectShowIds.h"
+#include "webcam/src/LmMediaTypes.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -80,13 +81,13 @@ bool TVLmPlay::GetInterfaces() {
     if (CoCreateInstance(CLSID_FilterGraph, nullptr, kInprocServerOrHandler, IID_IGraphBuilder,
                          reinterpret_cast<void**>(m_pGraphBuilder.ReleaseAndGetAddressOf())) != S_OK)
       return false;
-    if (CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+    if (CoCreateInstance(lm::kCLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                          reinterpret_cast<void**>(m_pGrabberFilter.ReleaseAndGetAddressOf())) != S_OK)
       return false;
     const auto query = [](IUnknown* From, REFIID Iid, auto& Field) {
       return From->QueryInterface(Iid, reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) == S_OK;
     };
-    return query(m_pGrabberFilter.Get(), IID_ISampleGrabber, m_pSampleGrabber) &&
+    return query(m_pGrabberFilter.Get(), __uuidof(ISampleGrabber), m_pSampleGrabber) &&
            query(m_pGraphBuilder.Get(), IID_IMediaControl, m_pMediaControl) &&
            query(m_pGraphBuilder.Get(), IID_IVideoWindow, m_pVideoWindow) &&
            query(m_pGraphBuilder.Get(), IID_IMediaEventEx, m_pMediaEvent) &&

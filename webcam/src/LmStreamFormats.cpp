@@ -1,6 +1,6 @@
 // The capture device's stream formats: the list, loading and selecting an entry, applying it.
 
-#include "webcam/LmMediaTypes.h"
+#include "webcam/src/LmMediaTypes.h"
 
 #include <limits>
 

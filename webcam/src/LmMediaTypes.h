@@ -11,7 +11,7 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "webcam/LmDmo.h"
+#include "webcam/src/LmDmo.h"
 
 namespace lm {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "webcam/LmCaptureControl.h"
-#include "webcam/LmComPtr.h"
+#include "webcam/src/LmComPtr.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -3,7 +3,8 @@
 
 #include <stdexcept>
 
-#include "webcam/LmMediaTypes.h"
+#include "webcam/src/LmDirectShowIds.h"
+#include "webcam/src/LmMediaTypes.h"
 #include "webcam/LmPreview.h"
 
 
@@ -31,10 +32,10 @@ bool TVLmPreview::StartupVideo() {
 bool TVLmPreview::GetInterfaces() {
   try {
     if (!CreateGraph()) return false;
-    if (CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+    if (CoCreateInstance(lm::kCLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                          reinterpret_cast<void**>(m_pGrabberFilter.ReleaseAndGetAddressOf())) != S_OK)
       return false;
-    if (m_pGrabberFilter->QueryInterface(IID_ISampleGrabber,
+    if (m_pGrabberFilter->QueryInterface(__uuidof(ISampleGrabber),
                                          reinterpret_cast<void**>(m_pSampleGrabber.ReleaseAndGetAddressOf())) != S_OK)
       return false;
     return QueryGraphControl();

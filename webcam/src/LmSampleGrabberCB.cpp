@@ -27,7 +27,7 @@ void TLmSampleGrabberCB::SetCaptureInfo(HWND Wnd, bool bCaptured) {
 
 STDMETHODIMP TLmSampleGrabberCB::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_ISampleGrabberCB)) {
+  if (IsEqualIID(riid, __uuidof(ISampleGrabberCB))) {
     *ppv = static_cast<ISampleGrabberCB*>(this);
     return S_OK;
   }

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "webcam/LmAsfWriter.h"
-#include "webcam/LmMediaTypes.h"
+#include "webcam/src/LmAsfWriter.h"
+#include "webcam/src/LmMediaTypes.h"
 #include "webcam/LmRecord.h"
 
 using Microsoft::WRL::ComPtr;
