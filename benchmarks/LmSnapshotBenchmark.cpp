@@ -36,8 +36,8 @@
 #include <string>
 #include <vector>
 
-#include "webcam/LmComPtr.h"
-#include "webcam/LmDirectShowIds.h"
+#include "webcam/src/LmComPtr.h"
+#include "webcam/src/LmDirectShowIds.h"
 #include "webcam/LmPreview.h"
 
 // The build type of the tree, from CMake; the camera and the libraries are built the same way.

@@ -11,7 +11,7 @@
 
 #include "preview/PreviewProbe.h"
 #include "support/FakeCom.h"
-#include "webcam/LmComPtr.h"
+#include "webcam/src/LmComPtr.h"
 
 namespace previewtest {
 namespace {

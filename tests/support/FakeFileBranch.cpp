@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "support/FakeGraph.h"
-#include "webcam/LmAsfWriter.h"
+#include "webcam/src/LmAsfWriter.h"
 
 using Microsoft::WRL::ComPtr;
 

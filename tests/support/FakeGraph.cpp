@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "support/FakeDeviceEnum.h"
-#include "webcam/LmDirectShowIds.h"
+#include "webcam/src/LmDirectShowIds.h"
 
 using Microsoft::WRL::ComPtr;
 
