@@ -60,8 +60,6 @@ protected:
   // Pieces of the graph, each true only when every call in it gave S_OK.
   // The filter graph and the capture graph builder.
   bool CreateGraph();
-  // The graph's media control, video window and event interfaces, in this order.
-  bool QueryGraphControl();
   // Hands the graph to the builder and adds the device filter as "Video Capture".
   bool AddDeviceToGraph();
   // Reads the device's format list and takes its current format as the one last applied.
@@ -71,8 +69,8 @@ protected:
   bool RenderPreviewStream();
   // Removes every filter downstream of Filter from the graph.
   void RemoveDownstream(IBaseFilter* Filter);
-  // Stops, detaches and releases the graph; the device filter stays.
-  void CloseInterfaces();
+  // The capture graph builder goes with the graph; the device filter stays.
+  void ReleaseExtraInterfaces() override;
 
   // Formats of the device.
   bool GetFormats(IBaseFilter* Filter);
@@ -94,9 +92,6 @@ protected:
   virtual bool AppliesBitRate() const { return false; }
   // GetStreamFormat loading an entry: what the component keeps beyond the shared properties.
   virtual void LoadEntryExtras(const TLM_VIDEO_STREAM_INFORMATION&) {}
-  // Releases what the component holds in the graph beyond the shared interfaces; called by
-  // CloseInterfaces after the video window is detached, before the builder and graph go.
-  virtual void ReleaseExtraInterfaces() {}
   // The format fields that Close and destruction reset.
   virtual void ClearFormatFields();
 

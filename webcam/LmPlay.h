@@ -42,7 +42,8 @@ protected:
   int32_t StartupVideo(const std::wstring& FileName);
   bool GetInterfaces();
   bool SetupGraph(const std::wstring& FileName);
-  void CloseInterfaces();
+  // The grabber and the seeking interface go before the graph.
+  void ReleaseExtraInterfaces() override;
   bool SeekTo(REFERENCE_TIME Position);
 
   // Media information read from the built graph.

@@ -36,8 +36,10 @@ protected:
   // behind the device and put back (with a pending snapshot dropped), the streams wired again.
   void TakeGraphApart(IBaseFilter* Filter) override;
   void RebuildGraph(int32_t FormatIndex) override;
+  // The grabber goes before the capture graph builder and the graph.
   void ReleaseExtraInterfaces() override;
   void ClearFormatFields() override;
+  void DropSnapshotRequest() override { DropPendingSnapshot(); }
 
   // The capture stream into the grabber is complete. GUI thread only.
   bool m_isCapture = false;

@@ -239,7 +239,8 @@ const StepFailure kStepFailures[] = {
     {"IFilterGraph::AddFilter(Video Capture)", S_FALSE, "IFilterGraph::AddFilter(Video Capture)", 8},
     {"ISampleGrabber::SetMediaType", E_FAIL, "ISampleGrabber::SetMediaType(video, RGB24, VideoInfo)", 8},
     {"IFilterGraph::AddFilter(Sample Grabber)", VFW_E_DUPLICATE_NAME, "IFilterGraph::AddFilter(Sample Grabber)", 8},
-    {"ICaptureGraphBuilder2::RenderStream(capture, video)", S_FALSE, "ICaptureGraphBuilder2::RenderStream(capture, video)", 8},
+    // The device's own format is then looked at: an RGB24 device has no other to offer.
+    {"ICaptureGraphBuilder2::RenderStream(capture, video)", S_FALSE, "IAMStreamConfig::GetFormat", 8},
     {"ISampleGrabber::GetConnectedMediaType", VFW_E_NOT_CONNECTED, "ISampleGrabber::GetConnectedMediaType", 8},
     {"ISampleGrabber::SetBufferSamples", S_FALSE, "ISampleGrabber::SetBufferSamples(false)", 8},
     {"ISampleGrabber::SetOneShot", S_FALSE, "ISampleGrabber::SetOneShot(false)", 8},

@@ -92,6 +92,8 @@ protected:
     m_Control->m_vih.bmiHeader.biWidth = Width;
     m_Control->m_vih.bmiHeader.biHeight = Height;
     m_Control->m_vih.bmiHeader.biSizeImage = ImageSize;
+    m_Control->m_vih.bmiHeader.biBitCount = 24;
+    m_Control->m_vih.bmiHeader.biCompression = BI_RGB;
   }
   // A frame of Length bytes counting up from Seed, handed to the armed callback as the
   // grabber's streaming thread would, then the GUI thread's messages.

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "webcam/src/LmDirectShowIds.h"
+#include "webcam/src/LmComCreate.h"
 #include "webcam/src/LmMediaTypes.h"
 
 using Microsoft::WRL::ComPtr;
@@ -77,21 +77,8 @@ int32_t TVLmPlay::StartupVideo(const std::wstring& FileName) {
 
 bool TVLmPlay::GetInterfaces() {
   try {
-    constexpr DWORD kInprocServerOrHandler = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
-    if (CoCreateInstance(CLSID_FilterGraph, nullptr, kInprocServerOrHandler, IID_IGraphBuilder,
-                         reinterpret_cast<void**>(m_pGraphBuilder.ReleaseAndGetAddressOf())) != S_OK)
-      return false;
-    if (CoCreateInstance(lm::kCLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                         reinterpret_cast<void**>(m_pGrabberFilter.ReleaseAndGetAddressOf())) != S_OK)
-      return false;
-    const auto query = [](IUnknown* From, REFIID Iid, auto& Field) {
-      return From->QueryInterface(Iid, reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) == S_OK;
-    };
-    return query(m_pGrabberFilter.Get(), __uuidof(ISampleGrabber), m_pSampleGrabber) &&
-           query(m_pGraphBuilder.Get(), IID_IMediaControl, m_pMediaControl) &&
-           query(m_pGraphBuilder.Get(), IID_IVideoWindow, m_pVideoWindow) &&
-           query(m_pGraphBuilder.Get(), IID_IMediaEventEx, m_pMediaEvent) &&
-           query(m_pGraphBuilder.Get(), IID_IMediaSeeking, m_pMediaSeeking);
+    return CreateFilterGraph() && CreateGrabber() && QueryGraphControl() &&
+           lm::QueryInto(m_pGraphBuilder.Get(), IID_IMediaSeeking, m_pMediaSeeking);
   } catch (...) {
     return false;
   }
@@ -99,28 +86,16 @@ bool TVLmPlay::GetInterfaces() {
 
 bool TVLmPlay::SetupGraph(const std::wstring& FileName) {
   try {
-    AM_MEDIA_TYPE accepted{};
-    accepted.majortype = MEDIATYPE_Video;
-    accepted.subtype = MEDIASUBTYPE_RGB24;
-    accepted.formattype = FORMAT_VideoInfo;
-    if (m_pSampleGrabber->SetMediaType(&accepted) != S_OK) return false;
-    if (m_pGraphBuilder->AddFilter(m_pGrabberFilter.Get(), L"Sample Grabber") != S_OK) return false;
     // The grabber, already in the graph and accepting only RGB24 video, is put on the video
     // stream's way to the renderer whenever it can be connected.
+    if (!AddGrabber(m_pGraphBuilder.Get())) return false;
     if (m_pGraphBuilder->RenderFile(FileName.c_str(), nullptr) != S_OK) return false;
-
-    AM_MEDIA_TYPE connected{};
-    m_isSampleGrabber = m_pSampleGrabber->GetConnectedMediaType(&connected) == S_OK;
+    // A decoder that cannot deliver RGB24: the grabber goes in front of the renderer with the
+    // decoder's own format instead.
+    m_isSampleGrabber =
+        ReadGrabberConnection() || (InsertGrabberBeforeRenderer(m_pGraphBuilder.Get()) && ReadGrabberConnection());
     if (!m_isSampleGrabber) return true;  // plays without snapshots
-    const VIDEOINFOHEADER* vih = lm::VideoInfo(&connected);
-    if (vih) m_vih = *vih;
-    MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&connected));
-    if (!vih) {
-      m_isSampleGrabber = false;
-      return true;
-    }
-    return m_pSampleGrabber->SetBufferSamples(FALSE) == S_OK && m_pSampleGrabber->SetOneShot(FALSE) == S_OK &&
-           m_pSampleGrabber->SetCallback(nullptr, 0) == S_OK;
+    return QuietGrabber();
   } catch (...) {
     return false;
   }
@@ -244,16 +219,9 @@ void TVLmPlay::DoEnd() {
   if (FOnEnd) FOnEnd(this);
 }
 
-void TVLmPlay::CloseInterfaces() {
-  try {
-    ReleaseGraphControl();
-    m_pSampleGrabber.Reset();
-    m_pGrabberFilter.Reset();
-    m_pMediaSeeking.Reset();
-    m_pGraphBuilder.Reset();
-  } catch (...) {
-    // Fields not reached stay held until they are assigned again or the control goes.
-  }
+void TVLmPlay::ReleaseExtraInterfaces() {
+  ReleaseGrabber();
+  m_pMediaSeeking.Reset();
 }
 
 bool TVLmPlay::Close() {
@@ -262,7 +230,6 @@ bool TVLmPlay::Close() {
     return false;
   }
   CloseInterfaces();
-  m_LmSampleGrabberCB->DiscardFrame();
   m_State = vlmStateClosed;
   ClearMediaInformation();
   m_ErrorStatus = LMERR_NONE;
