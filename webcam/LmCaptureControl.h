@@ -114,6 +114,10 @@ protected:
   double m_oldFrameRate = 0;
   uint32_t m_oldBitRate = 0;
   int32_t m_SelectedIndex = -1;
+  // The subtype and frame size the device runs with: last applied, or read from it. The format
+  // properties cannot tell, since GetStreamFormat loads any entry into them.
+  GUID m_AppliedSubType = GUID_NULL;
+  SIZE m_AppliedSize{0, 0};
 
 private:
   bool CheckDialogAllowed();

@@ -76,7 +76,9 @@ constexpr int16_t LMERR_BUILD_GRAPH = 203;         // building the media graph f
 
 // Private messages of a component's window. Both handlers set the message result to 0.
 constexpr UINT WM_GRAPHNOTIFY = WM_APP + 1;  // the graph has events queued
-constexpr UINT WM_CAPTURE = WM_APP + 2;      // wParam: frame buffer, lParam: its length
+// A snapshot's frame is waiting: the grabber's callback copied it on the streaming thread and
+// posted this message (parameters 0); the handler takes the copy and delivers it.
+constexpr UINT WM_CAPTURE = WM_APP + 2;
 
 // Fills List with the friendly names of the devices of Category and returns how many devices
 // there are (a device whose name cannot be read counts but adds no line). A null List becomes
@@ -93,9 +95,9 @@ LMWEBCAM_API void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t
 LMWEBCAM_API bool ShowFilter(IBaseFilter* Filter, HWND Owner);
 
 // Shows the property pages of the device's capture-pin stream configuration in a modal frame
-// owned by Owner, then reads back the pin's format into the six outputs (written only when
-// the format can be read and is a video-info format; a rate is written only when the time per
-// frame gives one). False when the pin has no stream configuration.
+// owned by Owner (when it has pages), then reads back the pin's format into the six outputs
+// (written only when the format can be read and is a video-info format; a rate is written only
+// when the time per frame gives one). False when the pin has no stream configuration.
 LMWEBCAM_API bool ShowCapturePin(ICaptureGraphBuilder2* Builder, IBaseFilter* Filter, HWND Owner, SIZE* VideoSize,
                                  GUID* SubType, double* FrameRate, uint16_t* BitCount, uint32_t* Compression,
                                  uint32_t* BitRate);

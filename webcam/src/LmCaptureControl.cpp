@@ -34,6 +34,8 @@ void TVLmCaptureControl::ClearFormatFields() {
   m_oldFrameRate = 0;
   m_oldBitRate = 0;
   m_SelectedIndex = -1;
+  m_AppliedSubType = GUID_NULL;
+  m_AppliedSize = SIZE{0, 0};
 }
 
 int32_t TVLmCaptureControl::GetVideoDevices() {

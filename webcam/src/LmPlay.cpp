@@ -15,10 +15,11 @@ constexpr IID kIID_IBasicVideo2 = {0x329BB360, 0xF6EA, 0x11D1, {0x90, 0x38, 0x00
 
 constexpr size_t kLongestFileName = 259;
 
-// Leaves the seeking interface in media time (100 ns units).
+// Leaves the seeking interface in media time (100 ns units). As everywhere, only S_OK counts
+// as an answer.
 void UseMediaTime(IMediaSeeking* Seeking) {
   GUID format = GUID_NULL;
-  if (SUCCEEDED(Seeking->GetTimeFormat(&format)) && !IsEqualGUID(format, TIME_FORMAT_MEDIA_TIME))
+  if (Seeking->GetTimeFormat(&format) == S_OK && !IsEqualGUID(format, TIME_FORMAT_MEDIA_TIME))
     Seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
 }
 
@@ -110,7 +111,7 @@ SIZE TVLmPlay::GetVideoSize() {
     return size;
   long width = 0;
   long height = 0;
-  if (SUCCEEDED(basicVideo->GetVideoSize(&width, &height))) size = SIZE{width, height};
+  if (basicVideo->GetVideoSize(&width, &height) == S_OK) size = SIZE{width, height};
   GetRate(basicVideo.Get());
   return size;
 }
@@ -118,19 +119,19 @@ SIZE TVLmPlay::GetVideoSize() {
 void TVLmPlay::GetRate(IBasicVideo2* BasicVideo) {
   REFTIME timePerFrame = 0;
   // A time per frame of 0 (variable or unknown rate) is something the graph cannot tell.
-  if (SUCCEEDED(BasicVideo->get_AvgTimePerFrame(&timePerFrame)) && timePerFrame > 0 && std::isfinite(timePerFrame)) {
+  if (BasicVideo->get_AvgTimePerFrame(&timePerFrame) == S_OK && timePerFrame > 0 && std::isfinite(timePerFrame)) {
     const double hundredths = std::trunc(100.0 / timePerFrame);
     if (hundredths < 1e15) m_FrameRate = hundredths / 100.0;
   }
   long bitRate = 0;
-  if (SUCCEEDED(BasicVideo->get_BitRate(&bitRate))) m_BitRate = static_cast<uint32_t>(bitRate);
+  if (BasicVideo->get_BitRate(&bitRate) == S_OK) m_BitRate = static_cast<uint32_t>(bitRate);
 }
 
 double TVLmPlay::GetDuration() {
   if (!m_pMediaSeeking) return 0;
   UseMediaTime(m_pMediaSeeking.Get());
   LONGLONG duration = 0;
-  if (FAILED(m_pMediaSeeking->GetDuration(&duration))) return 0;
+  if (m_pMediaSeeking->GetDuration(&duration) != S_OK) return 0;
   return static_cast<double>(duration) / 10000000.0;
 }
 
