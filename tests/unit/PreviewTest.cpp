@@ -39,6 +39,7 @@ public:
   using TVLmPreview::CloseInterfaces;
   using TVLmPreview::GetFormats;
   using TVLmPreview::RemoveDownstream;
+  using TVLmPreview::m_GrabberSubType;
   using TVLmPreview::m_isCapture;
   using TVLmPreview::m_oldBitRate;
   using TVLmPreview::m_oldFrameRate;
@@ -251,6 +252,34 @@ const StepFailure kStepFailures[] = {
     {"IVideoWindow::put_Visible", S_FALSE, "IVideoWindow::put_Visible(OAFALSE)", 8},
     {"IMediaEventEx::SetNotifyWindow", E_FAIL, "IMediaEventEx::SetNotifyWindow(window, 32769, 0)", 8},
 };
+
+// A camera whose format this system cannot convert to 24-bit RGB: the grabber is connected
+// with the camera's own format (its frames are converted per snapshot); a format that cannot
+// be converted at all still fails the open.
+TEST_F(PreviewTest, CaptureStreamFallsBackToTheDevicesOwnFormatWhenItCanBeConverted) {
+  for (const bool convertible : {true, false}) {
+    SCOPED_TRACE(convertible ? "YUY2" : "a format without a converter");
+    NewGraphSystem();
+    const GUID subtype = convertible ? MEDIASUBTYPE_YUY2 : MEDIASUBTYPE_dvsd;
+    Graph().CurrentFormat = FakeFormat::Video(320, 240, 16, 333333, subtype);
+    Graph().Capabilities[0].Format = *Graph().CurrentFormat;
+    Graph().Connected = FakeFormat::Video(320, 240, 16, 333333, subtype);
+    Graph().ScriptNth("ICaptureGraphBuilder2::RenderStream(capture, video)", 1, VFW_E_CANNOT_CONNECT);
+    EXPECT_EQ(Preview().Open(0), convertible);
+    EXPECT_EQ(Graph().Log.Count("ICaptureGraphBuilder2::RenderStream(capture, video)"), convertible ? 2 : 1);
+    ASSERT_TRUE(Graph().GrabberType.has_value());
+    EXPECT_TRUE(IsEqualGUID(Graph().GrabberType->subtype, convertible ? subtype : MEDIASUBTYPE_RGB24));
+    if (convertible) {
+      EXPECT_TRUE(Preview().m_isCapture);
+      EXPECT_TRUE(IsEqualGUID(Preview().m_GrabberSubType, MEDIASUBTYPE_YUY2));
+      ASSERT_TRUE(Preview().Start(vlmVideoStretch));
+      EXPECT_TRUE(Preview().TakeSnapshot()) << Preview().ErrorStatus();
+    } else {
+      EXPECT_EQ(Preview().ErrorStatus(), 203);
+    }
+    DestroyPreview();
+  }
+}
 
 TEST_F(PreviewTest, EachGraphStepFailingGives203KeepsWhatWasBuiltAndCloseRefuses) {
   for (const StepFailure& step : kStepFailures) {

@@ -43,6 +43,7 @@ class PipelineProbe : public TVLmSnapshotControl {
 public:
   explicit PipelineProbe(TComponent* Owner) : TVLmSnapshotControl(Owner) {}
   using TVLmSnapshotControl::DropPendingSnapshot;
+  using TVLmSnapshotControl::m_GrabberSubType;
   using TVLmSnapshotControl::m_LmSampleGrabberCB;
   using TVLmSnapshotControl::m_pSampleGrabber;
   using TVLmSnapshotControl::m_vih;
@@ -221,6 +222,39 @@ TEST_F(SnapshotPipelineTest, FramesThatFailTheChecksGiveNoEventButDetach) {
     LONG length = 0;
     EXPECT_FALSE(m_Control->m_LmSampleGrabberCB->TakeFrame(block, length));  // nothing left behind
   }
+}
+
+// A grabber connected with the source's own format: the one frame asked for becomes the same
+// upright 24-bit bitmap; a frame shorter than its format is not converted.
+TEST_F(SnapshotPipelineTest, FramesInTheSourcesOwnFormatAreConvertedUpright) {
+  SetFormat(320, 240, 320 * 240 * 2);
+  m_Control->m_vih.bmiHeader.biBitCount = 16;
+  m_Control->m_vih.bmiHeader.biCompression = MAKEFOURCC('Y', 'U', 'Y', '2');
+  m_Control->m_GrabberSubType = MEDIASUBTYPE_YUY2;
+  // The top half white (Y 235), the bottom half black (Y 16), no colour; YUY2 is top-down.
+  std::vector<BYTE> frame(320 * 240 * 2);
+  for (size_t i = 0; i < frame.size(); i += 2) {
+    frame[i] = i / 640 < 120 ? 235 : 16;
+    frame[i + 1] = 128;
+  }
+  ASSERT_TRUE(m_Control->StartGrabber());
+  ASSERT_EQ(m_Control->m_LmSampleGrabberCB->BufferCB(0.0, frame.data(), static_cast<LONG>(frame.size())), S_OK);
+  testwin::PumpMessages(30);
+  ASSERT_EQ(m_Deliveries.size(), 1u);
+  const Delivery& shot = m_Deliveries[0];
+  EXPECT_EQ(shot.Header.biWidth, 320);
+  EXPECT_EQ(shot.Header.biHeight, 240);
+  EXPECT_EQ(shot.Header.biBitCount, 24);
+  EXPECT_EQ(shot.Header.biCompression, static_cast<DWORD>(BI_RGB));
+  EXPECT_EQ(shot.Header.biSizeImage, 320u * 240 * 3);
+  EXPECT_EQ(shot.BlockSize, 40u + 320 * 240 * 3);
+  // Bottom-up: the first row of the block is the picture's bottom row.
+  EXPECT_EQ(shot.Pixels[0], 0);
+  EXPECT_EQ(shot.Pixels[239 * 960 + 1], 255);
+
+  ASSERT_TRUE(m_Control->StartGrabber());
+  DeliverFrame(320 * 240 * 2 - 2);
+  EXPECT_EQ(m_Deliveries.size(), 1u);
 }
 
 TEST_F(SnapshotPipelineTest, GrabberIsNotArmedForImageSizesOutsideTheLimits) {
