@@ -45,7 +45,7 @@ public:
 
 protected:
   virtual void DoEnd();
-  bool GraphEvent(long Code) override;
+  bool GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2) override;
 
   // 1 built, 0 the file cannot be played, -1 the graph objects or the video window failed.
   int32_t StartupVideo(const std::wstring& FileName);

@@ -8,6 +8,8 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <string>
+
 #include "webcam/LmCaptureControl.h"
 #include "webcam/LmSnapshot.h"
 
@@ -18,6 +20,9 @@ public:
 
   // Opens the device at Index of VideoDevices and builds the graph, stopped and hidden.
   bool Open(int32_t Index);
+  // Opens the device whose identity (a line of VideoDevicePaths) is DevicePath: the lists are
+  // refreshed, then it is Open with that device's index; 202 when the device is not listed.
+  bool OpenDevice(const std::wstring& DevicePath);
   // Asks for the next frame as a still image, delivered through OnSnapshot.
   bool TakeSnapshot();
 

@@ -117,9 +117,10 @@ protected:
 
   // Drains the graph's event queue, handing each event to GraphEvent.
   void WMGraphNotify(TMessage& Message);
-  // One graph event, its parameters already freed; true stops the draining (the rest waits
-  // for the next WM_GRAPHNOTIFY). The default acts on nothing.
-  virtual bool GraphEvent(long Code);
+  // One graph event, its parameters already freed (Param1 and Param2 are their values, for
+  // comparison only); true stops the draining (the rest waits for the next WM_GRAPHNOTIFY).
+  // The default acts on nothing.
+  virtual bool GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2);
 
   // ---- The graph, built and torn down alike by every component ----
   // Creates the filter graph into m_pGraphBuilder.

@@ -207,7 +207,7 @@ bool TVLmPlay::TakeSnapshot() {
   return m_ErrorStatus == LMERR_NONE;
 }
 
-bool TVLmPlay::GraphEvent(long Code) {
+bool TVLmPlay::GraphEvent(long Code, LONG_PTR, LONG_PTR) {
   if (Code != EC_COMPLETE) return false;
   if (m_pMediaControl) m_pMediaControl->Stop();
   if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);

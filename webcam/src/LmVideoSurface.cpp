@@ -392,11 +392,11 @@ void TVLmVideoControl::WMGraphNotify(TMessage& Message) {
   LONG_PTR param2 = 0;
   while (m_pMediaEvent->GetEvent(&code, &param1, &param2, 0) == S_OK) {
     const HRESULT freed = m_pMediaEvent->FreeEventParams(code, param1, param2);
-    if (GraphEvent(code) || freed != S_OK) return;
+    if (GraphEvent(code, param1, param2) || freed != S_OK) return;
   }
 }
 
-bool TVLmVideoControl::GraphEvent(long) { return false; }
+bool TVLmVideoControl::GraphEvent(long, LONG_PTR, LONG_PTR) { return false; }
 
 bool TVLmVideoControl::CreateFilterGraph() {
   return lm::CreateInto(CLSID_FilterGraph, lm::kInprocServerOrHandler, IID_IGraphBuilder, m_pGraphBuilder);

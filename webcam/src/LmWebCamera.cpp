@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "webcam/src/LmDeviceList.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -58,16 +60,52 @@ bool NextMoniker(IEnumMoniker* Monikers, ComPtr<IMoniker>& Moniker) {
   return true;
 }
 
-void AddFriendlyName(IMoniker* Moniker, TStringList& List) {
+// The identity of a device: its "DevicePath" property, or the moniker's display name when it
+// has none (a device without a path, such as a filter registered in the category).
+std::wstring DeviceIdentity(IMoniker* Moniker, IPropertyBag* Bag) {
+  ScopedVariant path;
+  if (Bag->Read(L"DevicePath", path.Get(), nullptr) == S_OK) {
+    std::wstring text = path.ToString();
+    if (!text.empty()) return text;
+  }
+  LPOLESTR display = nullptr;
+  if (Moniker->GetDisplayName(nullptr, nullptr, &display) != S_OK || !display) return std::wstring();
+  std::wstring text = display;
+  CoTaskMemFree(display);
+  return text;
+}
+
+// Adds the device's "FriendlyName" to Names and, when Paths is given, its identity to Paths,
+// so that line i of both lists describes the same device.
+void AddDevice(IMoniker* Moniker, TStringList& Names, TStringList* Paths) {
   ComPtr<IPropertyBag> bag;
   if (FAILED(Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
       !bag)
     return;
   ScopedVariant name;
-  if (bag->Read(L"FriendlyName", name.Get(), nullptr) == S_OK) List.Add(name.ToString());
+  if (bag->Read(L"FriendlyName", name.Get(), nullptr) != S_OK) return;
+  Names.Add(name.ToString());
+  if (Paths) Paths->Add(DeviceIdentity(Moniker, bag.Get()));
 }
 
 }  // namespace
+
+int32_t lm::EnumDevices(const GUID& Category, TStringList& Names, TStringList* Paths) {
+  int32_t count = 0;
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return 0;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    while (NextMoniker(monikers.Get(), moniker)) {
+      AddDevice(moniker.Get(), Names, Paths);
+      ++count;
+    }
+  } catch (...) {
+    count = 0;  // lines already added stay in the list
+  }
+  return count;
+}
 
 int32_t EnumDevices(const GUID& Category, TStringList*& List) {
   try {
@@ -76,21 +114,7 @@ int32_t EnumDevices(const GUID& Category, TStringList*& List) {
   } catch (...) {
     return 0;
   }
-
-  int32_t count = 0;
-  try {
-    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
-    if (!monikers) return 0;
-    monikers->Reset();
-    ComPtr<IMoniker> moniker;
-    while (NextMoniker(monikers.Get(), moniker)) {
-      AddFriendlyName(moniker.Get(), *List);
-      ++count;
-    }
-  } catch (...) {
-    count = 0;  // lines already added stay in the list
-  }
-  return count;
+  return lm::EnumDevices(Category, *List, nullptr);
 }
 
 bool ChooseDevice(const GUID& Category, int32_t Index, ComPtr<IBaseFilter>& Filter) {
