@@ -26,7 +26,6 @@ struct Playback {
   int Frames = 0;
   std::vector<int> Counters;
   int BadBars = 0;
-  std::wstring Decoder;  // the filter that feeds the grabber
 };
 
 Playback Play(const std::wstring& File) {
@@ -45,16 +44,6 @@ Playback Play(const std::wstring& File) {
     if (lm::FrameFormatOf(type, format)) rig.Collector->SetFrameFormat(format);
     CoTaskMemFree(type.pbFormat);
     if (type.pUnk) type.pUnk->Release();
-  }
-  ComPtr<IPin> input = camtest::PinOf(rig.Grabber.Get(), L"In"), upstream;
-  PIN_INFO info{};
-  if (input && input->ConnectedTo(&upstream) == S_OK && SUCCEEDED(upstream->QueryPinInfo(&info)) && info.pFilter) {
-    FILTER_INFO filter{};
-    if (SUCCEEDED(info.pFilter->QueryFilterInfo(&filter))) {
-      result.Decoder = filter.achName;
-      if (filter.pGraph) filter.pGraph->Release();
-    }
-    info.pFilter->Release();
   }
   if (FAILED(rig.Control->Run())) return result;
   long code = 0;
@@ -102,11 +91,11 @@ TEST(UvcRecording, EverySubtypeIsRecordedAsTheCameraSendsItAndPlaysBack) {
 
     const Playback played = Play(RecordingWindowsPath(name));
     ASSERT_EQ(played.Rendered, S_OK);
-    EXPECT_EQ(played.Frames, probe.Frames) << "through " << fakes::Narrow(played.Decoder);
+    EXPECT_EQ(played.Frames, probe.Frames);
     ASSERT_FALSE(played.Counters.empty());
     EXPECT_EQ(played.Counters.front(), 0);
     for (size_t i = 1; i < played.Counters.size(); ++i) EXPECT_GT(played.Counters[i], played.Counters[i - 1]) << i;
-    EXPECT_EQ(played.BadBars, 0) << "through " << fakes::Narrow(played.Decoder);
+    EXPECT_EQ(played.BadBars, 0);
   }
 }
 
