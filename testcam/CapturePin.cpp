@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <system_error>
 
 #include "testcam/Capabilities.h"
@@ -13,7 +14,6 @@
 #include "testcam/Enumerators.h"
 #include "testcam/LmTestCam.h"
 #include "testcam/PropertyPageBase.h"
-#include "testcam/FramePainter.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -365,16 +365,22 @@ STDMETHODIMP CapturePin::GetPages(CAUUID* pPages) { return OnePropertyPage(pPage
 
 HRESULT CapturePin::StartStreaming() {
   if (!m_Allocator || !m_MemInput) return S_OK;
+  const int index = MatchCapability(m_Capabilities, m_ConnectionType.Get());
+  if (index < 0) return VFW_E_INVALIDMEDIATYPE;
+  const Capability& format = m_Capabilities[static_cast<size_t>(index)];
+  StreamSetup setup;
+  try {
+    setup.Painter = std::make_unique<FramePainter>(format);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   HRESULT hr = m_Allocator->Commit();
   if (FAILED(hr)) return hr;
-  StreamSetup setup;
   setup.Input = m_MemInput;
   setup.Allocator = m_Allocator;
   setup.Clock = m_Filter->Clock();
   setup.Events = m_Filter->EventSink();
-  // The connection was made with a capability of the list (AttemptConnection).
-  setup.Format = m_Capabilities[static_cast<size_t>(MatchCapability(m_Capabilities, m_ConnectionType.Get()))];
-  setup.FrameInterval = FrameIntervalOf(m_ConnectionType.Get(), setup.Format);
+  setup.FrameInterval = FrameIntervalOf(m_ConnectionType.Get(), format);
   m_EndStreaming = false;
   ResetEvent(m_Wake);
   try {
@@ -414,7 +420,6 @@ void CapturePin::StreamLoop(StreamSetup Setup) {
     return static_cast<REFERENCE_TIME>((counter.QuadPart - origin.QuadPart) * 10000000.0 / frequency.QuadPart);
   };
 
-  FramePainter painter(Setup.Format);
   std::uint32_t frame = 0;
   bool scheduled = false;
   bool discontinuity = true;
@@ -451,7 +456,7 @@ void CapturePin::StreamLoop(StreamSetup Setup) {
     BYTE* data = nullptr;
     size_t length = 0;
     if (SUCCEEDED(hr) && (FAILED(sample->GetPointer(&data)) || sample->GetSize() <= 0 ||
-                          (length = painter.Paint(frame, data, static_cast<size_t>(sample->GetSize()))) == 0))
+                          (length = Setup.Painter->Paint(frame, data, static_cast<size_t>(sample->GetSize()))) == 0))
       hr = VFW_E_BUFFER_OVERFLOW;
     if (SUCCEEDED(hr)) {
       REFERENCE_TIME start = next, stop = next + Setup.FrameInterval;

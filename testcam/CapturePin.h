@@ -14,11 +14,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "testcam/Capabilities.h"
+#include "testcam/FramePainter.h"
 #include "testcam/MediaType.h"
 
 namespace lmcam {
@@ -100,7 +102,7 @@ private:
     Microsoft::WRL::ComPtr<IMemAllocator> Allocator;
     Microsoft::WRL::ComPtr<IReferenceClock> Clock;  // none: the thread keeps its own time
     IMediaEventSink* Events = nullptr;              // raw: the graph outlives the thread
-    Capability Format{};  // the connected format
+    std::unique_ptr<FramePainter> Painter;  // draws the connected format
     REFERENCE_TIME FrameInterval = 0;
   };
   void StreamLoop(StreamSetup Setup);
