@@ -7,8 +7,10 @@
 
 #include "testbuilder/AviWriterPin.h"
 #include "testbuilder/LmTestCaptureBuilder.h"
+#include "testcam/ComBoundary.h"
 #include "testcam/Enumerators.h"
 
+using lmcam::ComBoundary;
 using Microsoft::WRL::ComPtr;
 
 namespace lmbuilder {
@@ -45,67 +47,90 @@ STDMETHODIMP AviWriterFilter::GetClassID(CLSID* pClassID) {
 }
 
 STDMETHODIMP AviWriterFilter::Stop() {
-  std::lock_guard lock(m_Lock);
-  // Completes the file here, not at the upstream filters' Stop: the file is whole as soon as
-  // this filter has stopped, in whichever order the graph stops its filters.
-  const HRESULT hr = m_File.Complete();
-  m_State = State_Stopped;
-  return hr;
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard change(m_StateChange);
+    // Waits for a sample being written; the ones after it find the filter stopped.
+    std::lock_guard stream(m_StreamLock);
+    SetState(State_Stopped);
+    // Completes the file here, not at the upstream filters' Stop: the file is whole as soon as
+    // this filter has stopped, in whichever order the graph stops its filters.
+    return m_File.Complete();
+  });
 }
 
-HRESULT AviWriterFilter::PauseLocked() {
-  if (m_State == State_Stopped) {
-    // Stopped -> Paused starts a new recording: the file is written from its beginning.
-    const AM_MEDIA_TYPE* type = m_Pin->ConnectedTypeLocked();
-    if (type) {
-      if (m_FileName.empty()) return E_UNEXPECTED;
-      const HRESULT hr = m_File.Open(m_FileName, (m_Mode & AM_FILE_OVERWRITE) != 0, *type);
-      if (FAILED(hr)) return hr;
-    }
+void AviWriterFilter::SetState(FILTER_STATE State) {
+  std::lock_guard lock(m_StateLock);
+  m_State = State;
+}
+
+HRESULT AviWriterFilter::PauseFromStopped() {
+  std::lock_guard stream(m_StreamLock);
+  // Stopped -> Paused starts a new recording: the file is written from its beginning.
+  lmcam::MediaType type;
+  std::wstring name;
+  bool overwrite = false;
+  {
+    std::lock_guard lock(m_StateLock);
+    if (const AM_MEDIA_TYPE* connected = m_Pin->ConnectedTypeLocked()) type = lmcam::MediaType(*connected);
+    name = m_FileName;
+    overwrite = (m_Mode & AM_FILE_OVERWRITE) != 0;
   }
-  m_State = State_Paused;
+  if (!type.IsEmpty()) {
+    if (name.empty()) return E_UNEXPECTED;
+    const HRESULT hr = m_File.Open(name, overwrite, type.Get());
+    if (FAILED(hr)) return hr;
+    m_TemporalCompression = type.Get().bTemporalCompression != FALSE;
+  }
+  SetState(State_Paused);
   return S_OK;
 }
 
 STDMETHODIMP AviWriterFilter::Pause() {
-  std::lock_guard lock(m_Lock);
-  return PauseLocked();
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard change(m_StateChange);
+    if (m_State == State_Stopped) return PauseFromStopped();
+    SetState(State_Paused);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP AviWriterFilter::Run(REFERENCE_TIME) {
-  std::lock_guard lock(m_Lock);
-  if (m_State == State_Stopped) {
-    const HRESULT hr = PauseLocked();
-    if (FAILED(hr)) return hr;
-  }
-  m_State = State_Running;
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard change(m_StateChange);
+    if (m_State == State_Stopped) {
+      const HRESULT hr = PauseFromStopped();
+      if (FAILED(hr)) return hr;
+    }
+    SetState(State_Running);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP AviWriterFilter::GetState(DWORD, FILTER_STATE* State) {
   if (!State) return E_POINTER;
-  std::lock_guard lock(m_Lock);
-  *State = m_State;
+  *State = m_State.load();
   return S_OK;
 }
 
 STDMETHODIMP AviWriterFilter::SetSyncSource(IReferenceClock* pClock) {
-  std::lock_guard lock(m_Lock);
+  std::lock_guard lock(m_StateLock);
   m_Clock = pClock;
   return S_OK;
 }
 
 STDMETHODIMP AviWriterFilter::GetSyncSource(IReferenceClock** pClock) {
   if (!pClock) return E_POINTER;
-  std::lock_guard lock(m_Lock);
+  std::lock_guard lock(m_StateLock);
   *pClock = m_Clock.Get();
   if (*pClock) (*pClock)->AddRef();
   return S_OK;
 }
 
 STDMETHODIMP AviWriterFilter::EnumPins(IEnumPins** ppEnum) {
-  const std::vector<ComPtr<IPin>> pins{static_cast<IPin*>(m_Pin.get())};
-  return lmcam::CreatePinEnumerator(static_cast<IBaseFilter*>(this), pins, ppEnum);
+  return ComBoundary([&]() -> HRESULT {
+    const std::vector<ComPtr<IPin>> pins{static_cast<IPin*>(m_Pin.get())};
+    return lmcam::CreatePinEnumerator(static_cast<IBaseFilter*>(this), pins, ppEnum);
+  });
 }
 
 STDMETHODIMP AviWriterFilter::FindPin(LPCWSTR Id, IPin** ppPin) {
@@ -119,7 +144,7 @@ STDMETHODIMP AviWriterFilter::FindPin(LPCWSTR Id, IPin** ppPin) {
 
 STDMETHODIMP AviWriterFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
   if (!pInfo) return E_POINTER;
-  std::lock_guard lock(m_Lock);
+  std::lock_guard lock(m_StateLock);
   *pInfo = FILTER_INFO{};
   wcsncpy(pInfo->achName, m_Name.c_str(), MAX_FILTER_NAME - 1);
   pInfo->pGraph = m_Graph;
@@ -128,58 +153,64 @@ STDMETHODIMP AviWriterFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
 }
 
 STDMETHODIMP AviWriterFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
-  std::lock_guard lock(m_Lock);
-  m_Graph = pGraph;
-  m_Name = pName ? pName : L"";
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard lock(m_StateLock);
+    m_Graph = pGraph;
+    m_Name = pName ? pName : L"";
+    return S_OK;
+  });
 }
 
 STDMETHODIMP AviWriterFilter::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
 
 STDMETHODIMP AviWriterFilter::SetFileName(LPCOLESTR pszFileName, const AM_MEDIA_TYPE* pmt) {
-  if (!pszFileName) return E_POINTER;
-  std::lock_guard lock(m_Lock);
-  if (m_State != State_Stopped) return VFW_E_NOT_STOPPED;
-  // A name that cannot be written (a missing folder, a folder of that name) is refused here,
-  // while the graph is built, rather than when it runs.
-  const HRESULT hr = AviFile::CheckWritable(pszFileName);
-  if (FAILED(hr)) return hr;
-  m_FileName = pszFileName;
-  m_FileType = pmt ? lmcam::MediaType(*pmt) : lmcam::MediaType();
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    if (!pszFileName) return E_POINTER;
+    std::lock_guard lock(m_StateLock);
+    if (m_State != State_Stopped) return VFW_E_NOT_STOPPED;
+    // A name that cannot be written (a missing folder, a folder of that name) is refused here,
+    // while the graph is built, rather than when it runs.
+    const HRESULT hr = AviFile::CheckWritable(pszFileName);
+    if (FAILED(hr)) return hr;
+    m_FileName = pszFileName;
+    m_FileType = pmt ? lmcam::MediaType(*pmt) : lmcam::MediaType();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP AviWriterFilter::GetCurFile(LPOLESTR* ppszFileName, AM_MEDIA_TYPE* pmt) {
-  if (!ppszFileName) return E_POINTER;
-  *ppszFileName = nullptr;
-  if (pmt) *pmt = AM_MEDIA_TYPE{};
-  std::lock_guard lock(m_Lock);
-  if (m_FileName.empty()) return E_FAIL;
-  const size_t bytes = (m_FileName.size() + 1) * sizeof(wchar_t);
-  auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
-  if (!copy) return E_OUTOFMEMORY;
-  std::memcpy(copy, m_FileName.c_str(), bytes);
-  if (pmt) {
-    const HRESULT hr = m_FileType.CopyTo(pmt);
-    if (FAILED(hr)) {
-      CoTaskMemFree(copy);
-      return hr;
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppszFileName) return E_POINTER;
+    *ppszFileName = nullptr;
+    if (pmt) *pmt = AM_MEDIA_TYPE{};
+    std::lock_guard lock(m_StateLock);
+    if (m_FileName.empty()) return E_FAIL;
+    const size_t bytes = (m_FileName.size() + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+    if (!copy) return E_OUTOFMEMORY;
+    std::memcpy(copy, m_FileName.c_str(), bytes);
+    if (pmt) {
+      const HRESULT hr = m_FileType.CopyTo(pmt);
+      if (FAILED(hr)) {
+        CoTaskMemFree(copy);
+        return hr;
+      }
     }
-  }
-  *ppszFileName = copy;
-  return S_OK;
+    *ppszFileName = copy;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP AviWriterFilter::SetMode(DWORD dwFlags) {
   if (dwFlags & ~static_cast<DWORD>(AM_FILE_OVERWRITE)) return E_INVALIDARG;
-  std::lock_guard lock(m_Lock);
+  std::lock_guard lock(m_StateLock);
   m_Mode = dwFlags;
   return S_OK;
 }
 
 STDMETHODIMP AviWriterFilter::GetMode(DWORD* pdwFlags) {
   if (!pdwFlags) return E_POINTER;
-  std::lock_guard lock(m_Lock);
+  std::lock_guard lock(m_StateLock);
   *pdwFlags = m_Mode;
   return S_OK;
 }
@@ -190,12 +221,11 @@ HRESULT AviWriterFilter::WriteSample(IMediaSample* Sample) {
   if (FAILED(hr)) return hr;
   const long length = Sample->GetActualDataLength();
   if (length < 0) return E_INVALIDARG;
-  std::lock_guard lock(m_Lock);
+  std::lock_guard stream(m_StreamLock);
   if (m_State == State_Stopped) return VFW_E_WRONG_STATE;
-  // A sample that arrived in the instant between the pin's check and here.
-  const AM_MEDIA_TYPE* type = m_Pin->ConnectedTypeLocked();
-  if (!type) return VFW_E_NOT_CONNECTED;
-  const bool key = Sample->IsSyncPoint() == S_OK || !type->bTemporalCompression;
+  // Paused without a connection: there is no file to write into.
+  if (!m_File.IsOpen()) return VFW_E_NOT_CONNECTED;
+  const bool key = Sample->IsSyncPoint() == S_OK || !m_TemporalCompression;
   return m_File.WriteFrame(data, static_cast<DWORD>(length), key);
 }
 

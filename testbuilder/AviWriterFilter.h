@@ -4,15 +4,24 @@
 // into an AVI file (AviFile), and IFileSinkFilter2 to name the file and set its mode. See
 // LmTestCaptureBuilder.h for its behaviour.
 //
-// Locking: m_Lock guards every field of the filter and its pin. The streaming thread holds it
-// while it writes a sample, so Stop, which completes the file under it, waits for a sample
-// being written and refuses the ones after it.
+// Locking, as a live source does it: the lock that answers questions is never held across disk
+// I/O. Three locks, always taken in this order:
+//   m_StateChange  serialises Stop, Pause and Run (held while the file is opened or completed);
+//   m_StreamLock   guards the file: the streaming thread holds it while it writes a sample, and
+//                  the state changes to and from Stopped hold it while they open or complete
+//                  the file, so Stop waits for a sample being written and refuses the ones after;
+//   m_StateLock    guards the other fields of the filter and of its pin, held only to read or
+//                  change them: GetState, Pause from Paused or Running, ConnectedTo and the rest
+//                  answer while a frame is being written.
+// m_State changes to or from Stopped under m_StreamLock and m_StateLock both, so the writer,
+// holding m_StreamLock, sees a state that stays "not Stopped" while it writes.
 
 #include <windows.h>
 
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,9 +71,10 @@ public:
   STDMETHODIMP GetMode(DWORD* pdwFlags) override;
 
   // For the pin.
-  std::mutex& Lock() { return m_Lock; }
-  FILTER_STATE StateLocked() const { return m_State; }  // under Lock()
-  // Writes one sample into the file (takes Lock()); VFW_E_WRONG_STATE while stopped.
+  std::mutex& StateLock() { return m_StateLock; }
+  FILTER_STATE State() const { return m_State.load(); }
+  // Writes one sample into the file (takes the stream lock only); VFW_E_WRONG_STATE while
+  // stopped.
   HRESULT WriteSample(IMediaSample* Sample);
 
 protected:
@@ -72,19 +82,29 @@ protected:
   virtual ~AviWriterFilter();
 
 private:
-  HRESULT PauseLocked();
+  // Stopped -> Paused: opens the file for the connected type, if any (under m_StateChange).
+  HRESULT PauseFromStopped();
+  void SetState(FILTER_STATE State);  // under m_StateChange, and m_StreamLock to or from Stopped
 
   std::unique_ptr<lmcam::ComPart<AviWriterPin>> m_Pin;  // fixed after construction
 
-  std::mutex m_Lock;
-  FILTER_STATE m_State = State_Stopped;
+  std::mutex m_StateChange;
+  std::mutex m_StreamLock;
+  std::mutex m_StateLock;
+  std::atomic<FILTER_STATE> m_State{State_Stopped};  // see above; read by any thread
+
+  // Under m_StateLock.
   Microsoft::WRL::ComPtr<IReferenceClock> m_Clock;
   IFilterGraph* m_Graph = nullptr;  // raw: the graph holds the filter, and clears this when it lets go
   std::wstring m_Name;              // given by JoinFilterGraph
   std::wstring m_FileName;
   lmcam::MediaType m_FileType;      // given with the file name, if any
   DWORD m_Mode = 0;                 // 0 or AM_FILE_OVERWRITE
-  AviFile m_File;                   // open from Stopped -> Paused until Stop
+
+  // Under m_StreamLock: the file, open from Stopped -> Paused until Stop, and whether its
+  // frames may depend on others (else every frame is a key frame).
+  AviFile m_File;
+  bool m_TemporalCompression = false;
 };
 
 }  // namespace lmbuilder

@@ -5,10 +5,13 @@
 #include <vector>
 
 #include "testbuilder/AviWriterFilter.h"
+#include "testcam/ComBoundary.h"
 #include "testcam/ComObject.h"
 #include "testcam/Enumerators.h"
 
 namespace lmbuilder {
+
+using lmcam::ComBoundary;
 
 STDMETHODIMP AviWriterPin::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -27,22 +30,24 @@ STDMETHODIMP AviWriterPin::QueryInterface(REFIID riid, void** ppv) {
 STDMETHODIMP AviWriterPin::Connect(IPin*, const AM_MEDIA_TYPE*) { return E_UNEXPECTED; }
 
 STDMETHODIMP AviWriterPin::ReceiveConnection(IPin* pConnector, const AM_MEDIA_TYPE* pmt) {
-  if (!pConnector || !pmt) return E_POINTER;
-  PIN_DIRECTION direction = PINDIR_INPUT;
-  if (FAILED(pConnector->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
-  std::lock_guard lock(m_Filter->Lock());
-  if (m_Connected) return VFW_E_ALREADY_CONNECTED;
-  if (m_Filter->StateLocked() != State_Stopped) return VFW_E_NOT_STOPPED;
-  if (QueryAccept(pmt) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
-  m_Type = lmcam::MediaType(*pmt);
-  if (m_Type.IsEmpty()) return E_OUTOFMEMORY;
-  m_Connected = pConnector;
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    if (!pConnector || !pmt) return E_POINTER;
+    PIN_DIRECTION direction = PINDIR_INPUT;
+    if (FAILED(pConnector->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+    std::lock_guard lock(m_Filter->StateLock());
+    if (m_Connected) return VFW_E_ALREADY_CONNECTED;
+    if (m_Filter->State() != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (QueryAccept(pmt) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
+    m_Type = lmcam::MediaType(*pmt);
+    if (m_Type.IsEmpty()) return E_OUTOFMEMORY;
+    m_Connected = pConnector;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP AviWriterPin::Disconnect() {
-  std::lock_guard lock(m_Filter->Lock());
-  if (m_Filter->StateLocked() != State_Stopped) return VFW_E_NOT_STOPPED;
+  std::lock_guard lock(m_Filter->StateLock());
+  if (m_Filter->State() != State_Stopped) return VFW_E_NOT_STOPPED;
   if (!m_Connected) return S_FALSE;
   m_Connected.Reset();
   m_Type = lmcam::MediaType();
@@ -52,7 +57,7 @@ STDMETHODIMP AviWriterPin::Disconnect() {
 
 STDMETHODIMP AviWriterPin::ConnectedTo(IPin** pPin) {
   if (!pPin) return E_POINTER;
-  std::lock_guard lock(m_Filter->Lock());
+  std::lock_guard lock(m_Filter->StateLock());
   *pPin = m_Connected.Get();
   if (!*pPin) return VFW_E_NOT_CONNECTED;
   (*pPin)->AddRef();
@@ -62,7 +67,7 @@ STDMETHODIMP AviWriterPin::ConnectedTo(IPin** pPin) {
 STDMETHODIMP AviWriterPin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
   if (!pmt) return E_POINTER;
   *pmt = AM_MEDIA_TYPE{};
-  std::lock_guard lock(m_Filter->Lock());
+  std::lock_guard lock(m_Filter->StateLock());
   if (!m_Connected) return VFW_E_NOT_CONNECTED;
   return m_Type.CopyTo(pmt);
 }
@@ -103,7 +108,9 @@ STDMETHODIMP AviWriterPin::QueryAccept(const AM_MEDIA_TYPE* pmt) {
 
 // The pin proposes no type: it takes what the upstream pin offers.
 STDMETHODIMP AviWriterPin::EnumMediaTypes(IEnumMediaTypes** ppEnum) {
-  return lmcam::CreateMediaTypeEnumerator(static_cast<IPin*>(this), {}, ppEnum);
+  return ComBoundary([&]() -> HRESULT {
+    return lmcam::CreateMediaTypeEnumerator(static_cast<IPin*>(this), {}, ppEnum);
+  });
 }
 
 STDMETHODIMP AviWriterPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
@@ -114,22 +121,24 @@ STDMETHODIMP AviWriterPin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { 
 
 // Offers a plain memory allocator, made on first request, to an upstream pin that has none.
 STDMETHODIMP AviWriterPin::GetAllocator(IMemAllocator** ppAllocator) {
-  if (!ppAllocator) return E_POINTER;
-  *ppAllocator = nullptr;
-  std::lock_guard lock(m_Filter->Lock());
-  if (!m_Allocator) {
-    const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                        reinterpret_cast<void**>(m_Allocator.GetAddressOf()));
-    if (FAILED(hr)) return hr;
-  }
-  *ppAllocator = m_Allocator.Get();
-  (*ppAllocator)->AddRef();
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppAllocator) return E_POINTER;
+    *ppAllocator = nullptr;
+    std::lock_guard lock(m_Filter->StateLock());
+    if (!m_Allocator) {
+      const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                          reinterpret_cast<void**>(m_Allocator.GetAddressOf()));
+      if (FAILED(hr)) return hr;
+    }
+    *ppAllocator = m_Allocator.Get();
+    (*ppAllocator)->AddRef();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP AviWriterPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL) {
   if (!pAllocator) return E_POINTER;
-  std::lock_guard lock(m_Filter->Lock());
+  std::lock_guard lock(m_Filter->StateLock());
   m_Allocator = pAllocator;
   return S_OK;
 }
@@ -137,8 +146,10 @@ STDMETHODIMP AviWriterPin::NotifyAllocator(IMemAllocator* pAllocator, BOOL) {
 STDMETHODIMP AviWriterPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
 
 STDMETHODIMP AviWriterPin::Receive(IMediaSample* pSample) {
-  if (!pSample) return E_POINTER;
-  return m_Filter->WriteSample(pSample);
+  return ComBoundary([&]() -> HRESULT {
+    if (!pSample) return E_POINTER;
+    return m_Filter->WriteSample(pSample);
+  });
 }
 
 STDMETHODIMP AviWriterPin::ReceiveMultiple(IMediaSample** pSamples, long nSamples, long* nSamplesProcessed) {

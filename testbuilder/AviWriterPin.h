@@ -2,7 +2,8 @@
 
 // The input pin "In" of the AVI File Writer: accepts MEDIATYPE_Video with FORMAT_VideoInfo and
 // passes each sample to its filter. A part of the filter: it shares the filter's reference
-// count and lock (every field is guarded by the filter's Lock()).
+// count, and its fields are guarded by the filter's StateLock(); a connection changes only
+// while the filter is stopped, so the connected type stays fixed while samples are written.
 
 #include <windows.h>
 
@@ -50,7 +51,7 @@ public:
   STDMETHODIMP ReceiveMultiple(IMediaSample** pSamples, long nSamples, long* nSamplesProcessed) override;
   STDMETHODIMP ReceiveCanBlock() override;
 
-  // For the filter, under its Lock(): the connected type, or nullptr when not connected.
+  // For the filter, under its StateLock(): the connected type, or nullptr when not connected.
   const AM_MEDIA_TYPE* ConnectedTypeLocked() const { return m_Connected ? &m_Type.Get() : nullptr; }
 
   static constexpr wchar_t kName[] = L"In";

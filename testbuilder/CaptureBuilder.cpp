@@ -4,8 +4,10 @@
 
 #include "testbuilder/AviWriterFilter.h"
 #include "testbuilder/LmTestCaptureBuilder.h"
+#include "testcam/ComBoundary.h"
 #include "testcam/ComObject.h"
 
+using lmcam::ComBoundary;
 using Microsoft::WRL::ComPtr;
 
 namespace lmbuilder {
@@ -31,12 +33,14 @@ HRESULT CreatePlatformBuilder(ComPtr<ICaptureGraphBuilder2>& Builder) {
 }  // namespace
 
 HRESULT CaptureBuilder::Create(REFCLSID, REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  ComPtr<ICaptureGraphBuilder2> platform;
-  const HRESULT hr = CreatePlatformBuilder(platform);
-  if (FAILED(hr)) return hr;
-  return lmcam::CreateComObject<CaptureBuilder>(riid, ppv, std::move(platform));
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    ComPtr<ICaptureGraphBuilder2> platform;
+    const HRESULT hr = CreatePlatformBuilder(platform);
+    if (FAILED(hr)) return hr;
+    return lmcam::CreateComObject<CaptureBuilder>(riid, ppv, std::move(platform));
+  });
 }
 
 STDMETHODIMP CaptureBuilder::QueryInterface(REFIID riid, void** ppv) {
@@ -56,24 +60,26 @@ STDMETHODIMP CaptureBuilder::GetFiltergraph(IGraphBuilder** ppfg) { return m_Pla
 
 STDMETHODIMP CaptureBuilder::SetOutputFileName(const GUID* pType, LPCOLESTR lpstrFile, IBaseFilter** ppf,
                                                IFileSinkFilter** ppSink) {
-  if (!pType || !lpstrFile || !ppf) return E_POINTER;
-  *ppf = nullptr;
-  if (ppSink) *ppSink = nullptr;
-  if (IsEqualGUID(*pType, MEDIASUBTYPE_Avi)) {
-    ComPtr<IBaseFilter> writer;
-    const HRESULT hr = AviWriterFilter::Create(IID_IBaseFilter, reinterpret_cast<void**>(writer.GetAddressOf()));
-    if (FAILED(hr)) return hr;
-    return AddFileWriter(writer.Get(), kLmAviFileWriterName, lpstrFile, ppf, ppSink);
-  }
-  if (IsEqualGUID(*pType, MEDIASUBTYPE_Asf)) {
-    // The platform's ASF writer, where there is one; its creation's failure otherwise.
-    ComPtr<IBaseFilter> writer;
-    const HRESULT hr = CoCreateInstance(CLSID_LmWMAsfWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                        reinterpret_cast<void**>(writer.GetAddressOf()));
-    if (FAILED(hr)) return hr;
-    return AddFileWriter(writer.Get(), kLmAsfWriterName, lpstrFile, ppf, ppSink);
-  }
-  return m_Platform->SetOutputFileName(pType, lpstrFile, ppf, ppSink);
+  return ComBoundary([&]() -> HRESULT {
+    if (!pType || !lpstrFile || !ppf) return E_POINTER;
+    *ppf = nullptr;
+    if (ppSink) *ppSink = nullptr;
+    if (IsEqualGUID(*pType, MEDIASUBTYPE_Avi)) {
+      ComPtr<IBaseFilter> writer;
+      const HRESULT hr = AviWriterFilter::Create(IID_IBaseFilter, reinterpret_cast<void**>(writer.GetAddressOf()));
+      if (FAILED(hr)) return hr;
+      return AddFileWriter(writer.Get(), kLmAviFileWriterName, lpstrFile, ppf, ppSink);
+    }
+    if (IsEqualGUID(*pType, MEDIASUBTYPE_Asf)) {
+      // The platform's ASF writer, where there is one; its creation's failure otherwise.
+      ComPtr<IBaseFilter> writer;
+      const HRESULT hr = CoCreateInstance(CLSID_LmWMAsfWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                          reinterpret_cast<void**>(writer.GetAddressOf()));
+      if (FAILED(hr)) return hr;
+      return AddFileWriter(writer.Get(), kLmAsfWriterName, lpstrFile, ppf, ppSink);
+    }
+    return m_Platform->SetOutputFileName(pType, lpstrFile, ppf, ppSink);
+  });
 }
 
 HRESULT CaptureBuilder::AddFileWriter(IBaseFilter* Filter, const wchar_t* Name, LPCOLESTR File, IBaseFilter** ppf,

@@ -50,6 +50,11 @@
 //     as the source delivers them (a dropped frame shortens the file, it leaves no gap);
 //   - the file stops growing at 1 GiB (the RIFF size limit of AVI 1.0 readers): later samples
 //     are refused with E_FAIL.
+//   - a frame being written (Receive) holds up only what needs the file: Stop, which waits for
+//     it and completes the file, and Pause from Stopped, which opens it. GetState, Pause and
+//     Run between Paused and Running, ConnectedTo and the other questions answer meanwhile;
+//   - no C++ exception leaves a method of the builder or the writer: running out of memory
+//     (the index grows with every frame) answers E_OUTOFMEMORY, anything else E_FAIL.
 
 #include <windows.h>
 

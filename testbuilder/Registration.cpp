@@ -13,7 +13,10 @@
 
 #include "testbuilder/LmTestCaptureBuilder.h"
 #include "testbuilder/Module.h"
+#include "testcam/ComBoundary.h"
 #include "testcam/ModulePath.h"
+
+using lmcam::ComBoundary;
 
 namespace {
 
@@ -47,27 +50,31 @@ LSTATUS WriteString(const std::wstring& Key, const wchar_t* Name, const std::wst
 }  // namespace
 
 extern "C" HRESULT __stdcall DllRegisterServer() {
-  const std::wstring path = lmcam::ModulePath(lmbuilder::ModuleInstance());
-  if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-  const std::wstring key = ServerKey();
-  if (ReadString(key, kPreviousServer).empty()) {
-    const std::wstring previous = ReadString(key, nullptr);
-    // Registered twice: the first registration already kept the platform's server.
-    if (!previous.empty() && _wcsicmp(previous.c_str(), path.c_str()) != 0 &&
-        WriteString(key, kPreviousServer, previous) != ERROR_SUCCESS)
+  return ComBoundary([&]() -> HRESULT {
+    const std::wstring path = lmcam::ModulePath(lmbuilder::ModuleInstance());
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    const std::wstring key = ServerKey();
+    if (ReadString(key, kPreviousServer).empty()) {
+      const std::wstring previous = ReadString(key, nullptr);
+      // Registered twice: the first registration already kept the platform's server.
+      if (!previous.empty() && _wcsicmp(previous.c_str(), path.c_str()) != 0 &&
+          WriteString(key, kPreviousServer, previous) != ERROR_SUCCESS)
+        return SELFREG_E_CLASS;
+    }
+    if (WriteString(key, nullptr, path) != ERROR_SUCCESS || WriteString(key, L"ThreadingModel", L"Both") != ERROR_SUCCESS)
       return SELFREG_E_CLASS;
-  }
-  if (WriteString(key, nullptr, path) != ERROR_SUCCESS || WriteString(key, L"ThreadingModel", L"Both") != ERROR_SUCCESS)
-    return SELFREG_E_CLASS;
-  return S_OK;
+    return S_OK;
+  });
 }
 
 extern "C" HRESULT __stdcall DllUnregisterServer() {
-  const std::wstring key = ServerKey();
-  const std::wstring previous = ReadString(key, kPreviousServer);
-  if (previous.empty()) return S_OK;  // not registered by this DLL
-  if (WriteString(key, nullptr, previous) != ERROR_SUCCESS || WriteString(key, L"ThreadingModel", L"Both") != ERROR_SUCCESS)
-    return SELFREG_E_CLASS;
-  RegDeleteKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), kPreviousServer);
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    const std::wstring key = ServerKey();
+    const std::wstring previous = ReadString(key, kPreviousServer);
+    if (previous.empty()) return S_OK;  // not registered by this DLL
+    if (WriteString(key, nullptr, previous) != ERROR_SUCCESS || WriteString(key, L"ThreadingModel", L"Both") != ERROR_SUCCESS)
+      return SELFREG_E_CLASS;
+    RegDeleteKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), kPreviousServer);
+    return S_OK;
+  });
 }

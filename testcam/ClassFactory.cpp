@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "testcam/ComBoundary.h"
 #include "testcam/ComObject.h"
 
 namespace lmcam {
@@ -18,10 +19,12 @@ STDMETHODIMP ClassFactory::QueryInterface(REFIID riid, void** ppv) {
 }
 
 STDMETHODIMP ClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-  return m_Create(m_Clsid, riid, ppv);
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    return m_Create(m_Clsid, riid, ppv);
+  });
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL fLock) {

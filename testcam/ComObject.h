@@ -15,6 +15,8 @@
 #include <atomic>
 #include <utility>
 
+#include "testcam/ComBoundary.h"
+
 namespace lmcam {
 
 // Objects and server locks alive in the DLL; DllCanUnloadNow answers S_OK at zero.
@@ -71,11 +73,11 @@ HRESULT CreateComObject(REFIID riid, void** ppv, Args&&... args) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   T* object = nullptr;
-  try {
+  const HRESULT created = ComBoundary([&]() -> HRESULT {
     object = new ComObject<T>(std::forward<Args>(args)...);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+    return S_OK;
+  });
+  if (FAILED(created)) return created;
   const auto owner = Adopt(static_cast<IUnknown*>(static_cast<typename T::PrimaryInterface*>(object)));
   return object->QueryInterface(riid, ppv);
 }

@@ -1,7 +1,6 @@
 #include "testcam/Enumerators.h"
 
-#include <new>
-
+#include "testcam/ComBoundary.h"
 #include "testcam/ComObject.h"
 
 using Microsoft::WRL::ComPtr;
@@ -55,8 +54,11 @@ public:
   }
   STDMETHODIMP Clone(Interface** Result) override {
     if (!Result) return E_POINTER;
-    *Result = new (std::nothrow) ComObject<SnapshotEnumerator>(m_Owner.Get(), m_Items, m_Position);
-    return *Result ? S_OK : E_OUTOFMEMORY;
+    *Result = nullptr;
+    return ComBoundary([&]() -> HRESULT {
+      *Result = new ComObject<SnapshotEnumerator>(m_Owner.Get(), m_Items, m_Position);
+      return S_OK;
+    });
   }
 
 protected:
@@ -86,15 +88,21 @@ using MediaTypeEnumerator = SnapshotEnumerator<IEnumMediaTypes, AM_MEDIA_TYPE, M
 
 HRESULT CreatePinEnumerator(IUnknown* Owner, const std::vector<ComPtr<IPin>>& Pins, IEnumPins** Result) {
   if (!Result) return E_POINTER;
-  *Result = new (std::nothrow) ComObject<PinEnumerator>(Owner, Pins, 0);
-  return *Result ? S_OK : E_OUTOFMEMORY;
+  *Result = nullptr;
+  return ComBoundary([&]() -> HRESULT {
+    *Result = new ComObject<PinEnumerator>(Owner, Pins, 0);
+    return S_OK;
+  });
 }
 
 HRESULT CreateMediaTypeEnumerator(IUnknown* Owner, const std::vector<MediaType>& Types,
                                   IEnumMediaTypes** Result) {
   if (!Result) return E_POINTER;
-  *Result = new (std::nothrow) ComObject<MediaTypeEnumerator>(Owner, Types, 0);
-  return *Result ? S_OK : E_OUTOFMEMORY;
+  *Result = nullptr;
+  return ComBoundary([&]() -> HRESULT {
+    *Result = new ComObject<MediaTypeEnumerator>(Owner, Types, 0);
+    return S_OK;
+  });
 }
 
 }  // namespace lmcam

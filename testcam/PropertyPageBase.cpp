@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "testcam/ComBoundary.h"
 #include "testcam/ComObject.h"
 #include "testcam/Module.h"
 
@@ -62,17 +63,19 @@ STDMETHODIMP PropertyPageBase::SetPageSite(IPropertyPageSite* pPageSite) {
 }
 
 STDMETHODIMP PropertyPageBase::Activate(HWND hWndParent, LPCRECT pRect, BOOL) {
-  if (!pRect) return E_POINTER;
-  if (m_Window) return E_UNEXPECTED;
-  if (!RegisterPageClass()) return HRESULT_FROM_WIN32(GetLastError());
-  m_Window = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, m_Title.c_str(), WS_CHILD | WS_CLIPCHILDREN,
-                             pRect->left, pRect->top, pRect->right - pRect->left, pRect->bottom - pRect->top,
-                             hWndParent, nullptr, ModuleInstance(), nullptr);
-  if (!m_Window) return HRESULT_FROM_WIN32(GetLastError());
-  SetWindowLongPtrW(m_Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrW(m_Window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PropertyPageBase::WindowProc));
-  OnCreateControls(m_Window);
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    if (!pRect) return E_POINTER;
+    if (m_Window) return E_UNEXPECTED;
+    if (!RegisterPageClass()) return HRESULT_FROM_WIN32(GetLastError());
+    m_Window = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, m_Title.c_str(), WS_CHILD | WS_CLIPCHILDREN,
+                               pRect->left, pRect->top, pRect->right - pRect->left, pRect->bottom - pRect->top,
+                               hWndParent, nullptr, ModuleInstance(), nullptr);
+    if (!m_Window) return HRESULT_FROM_WIN32(GetLastError());
+    SetWindowLongPtrW(m_Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(m_Window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PropertyPageBase::WindowProc));
+    OnCreateControls(m_Window);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PropertyPageBase::Deactivate() {
@@ -98,16 +101,18 @@ STDMETHODIMP PropertyPageBase::GetPageInfo(PROPPAGEINFO* pPageInfo) {
 }
 
 STDMETHODIMP PropertyPageBase::SetObjects(ULONG cObjects, IUnknown** ppUnk) {
-  if (cObjects == 0) {
-    if (m_HasObjects) OnClearObjects();
-    m_HasObjects = false;
-    return S_OK;
-  }
-  if (!ppUnk) return E_POINTER;
-  std::vector<Microsoft::WRL::ComPtr<IUnknown>> objects(ppUnk, ppUnk + cObjects);
-  const HRESULT hr = OnSetObjects(objects);
-  m_HasObjects = SUCCEEDED(hr);
-  return hr;
+  return ComBoundary([&]() -> HRESULT {
+    if (cObjects == 0) {
+      if (m_HasObjects) OnClearObjects();
+      m_HasObjects = false;
+      return S_OK;
+    }
+    if (!ppUnk) return E_POINTER;
+    std::vector<Microsoft::WRL::ComPtr<IUnknown>> objects(ppUnk, ppUnk + cObjects);
+    const HRESULT hr = OnSetObjects(objects);
+    m_HasObjects = SUCCEEDED(hr);
+    return hr;
+  });
 }
 
 STDMETHODIMP PropertyPageBase::Show(UINT nCmdShow) {
@@ -126,10 +131,12 @@ STDMETHODIMP PropertyPageBase::Move(LPCRECT pRect) {
 STDMETHODIMP PropertyPageBase::IsPageDirty() { return m_Dirty ? S_OK : S_FALSE; }
 
 STDMETHODIMP PropertyPageBase::Apply() {
-  if (!m_Dirty) return S_OK;
-  const HRESULT hr = OnApply();
-  if (SUCCEEDED(hr)) m_Dirty = false;
-  return hr;
+  return ComBoundary([&]() -> HRESULT {
+    if (!m_Dirty) return S_OK;
+    const HRESULT hr = OnApply();
+    if (SUCCEEDED(hr)) m_Dirty = false;
+    return hr;
+  });
 }
 
 STDMETHODIMP PropertyPageBase::Help(LPCOLESTR) { return E_NOTIMPL; }
@@ -152,8 +159,11 @@ HWND PropertyPageBase::AddControl(const wchar_t* Class, const wchar_t* Text, DWO
 LRESULT CALLBACK PropertyPageBase::WindowProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam) {
   auto* page = reinterpret_cast<PropertyPageBase*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
   if (page && Message == WM_COMMAND) {
-    page->OnCommand(LOWORD(wParam), HIWORD(wParam));
-    return 0;
+    // A window procedure is a boundary as well: a failed command leaves the page as it was.
+    return CallAtBoundary<LRESULT>([&]() -> LRESULT {
+      page->OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    }, 0, 0);
   }
   return DefWindowProcW(Window, Message, wParam, lParam);
 }

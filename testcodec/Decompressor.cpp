@@ -103,15 +103,11 @@ LRESULT Decompressor::Decompress(const ICDECOMPRESS& Frame, size_t FrameSize) {
   const size_t length = Frame.lpbiInput->biSizeImage ? Frame.lpbiInput->biSizeImage : lm::MinimumFrameBytes(format);
   auto* target = static_cast<BYTE*>(Frame.lpOutput);
   ComScope com;
-  try {
-    // A bottom-up RGB24 picture is what the converter writes: straight into the output.
-    if (out.biBitCount == 24 && out.biHeight > 0)
-      return lm::ConvertFrame(format, source, length, target) ? ICERR_OK : ICERR_BADFORMAT;
-    m_Picture.resize(lm::Rgb24ImageBytes(width, height));
-    if (!lm::ConvertFrame(format, source, length, m_Picture.data())) return ICERR_BADFORMAT;
-  } catch (const std::bad_alloc&) {
-    return ICERR_MEMORY;
-  }
+  // A bottom-up RGB24 picture is what the converter writes: straight into the output.
+  if (out.biBitCount == 24 && out.biHeight > 0)
+    return lm::ConvertFrame(format, source, length, target) ? ICERR_OK : ICERR_BADFORMAT;
+  m_Picture.resize(lm::Rgb24ImageBytes(width, height));  // may throw: DriverProc answers ICERR_MEMORY
+  if (!lm::ConvertFrame(format, source, length, m_Picture.data())) return ICERR_BADFORMAT;
   const size_t inStride = lm::Rgb24ImageBytes(width, 1);
   const size_t outStride = ((static_cast<size_t>(width) * out.biBitCount + 31) / 32) * 4;
   for (LONG row = 0; row < height; ++row) {

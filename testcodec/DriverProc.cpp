@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <new>
 
+#include "testcam/ComBoundary.h"
 #include "testcodec/Decompressor.h"
 #include "testcodec/LmTestCodec.h"
 #include "testcodec/Module.h"
@@ -81,19 +82,25 @@ extern "C" LRESULT WINAPI DriverProc(DWORD_PTR DriverId, HDRVR Driver, UINT Mess
       return Message < DRV_USER ? DefDriverProc(DriverId, Driver, Message, Param1, Param2) : ICERR_UNSUPPORTED;
   }
   const auto* in = reinterpret_cast<const BITMAPINFOHEADER*>(Param1);
-  switch (Message) {
-    case ICM_DECOMPRESS_QUERY:
-      return instance->Query(in, reinterpret_cast<const BITMAPINFOHEADER*>(Param2));
-    case ICM_DECOMPRESS_GET_FORMAT:
-      return instance->GetFormat(in, reinterpret_cast<BITMAPINFOHEADER*>(Param2));
-    case ICM_DECOMPRESS_BEGIN:
-      return instance->Begin(in, reinterpret_cast<const BITMAPINFOHEADER*>(Param2));
-    case ICM_DECOMPRESS:
-      if (!Param1) return ICERR_BADPARAM;
-      return instance->Decompress(*reinterpret_cast<const ICDECOMPRESS*>(Param1), static_cast<size_t>(Param2));
-    default:  // ICM_DECOMPRESS_END
-      return ICERR_OK;
-  }
+  // The boundary of the codec, as of a COM method: an exception (running out of memory while
+  // decoding) becomes ICERR_MEMORY, or ICERR_INTERNAL, never a crash of the host.
+  return lmcam::CallAtBoundary<LRESULT>(
+      [&]() -> LRESULT {
+        switch (Message) {
+          case ICM_DECOMPRESS_QUERY:
+            return instance->Query(in, reinterpret_cast<const BITMAPINFOHEADER*>(Param2));
+          case ICM_DECOMPRESS_GET_FORMAT:
+            return instance->GetFormat(in, reinterpret_cast<BITMAPINFOHEADER*>(Param2));
+          case ICM_DECOMPRESS_BEGIN:
+            return instance->Begin(in, reinterpret_cast<const BITMAPINFOHEADER*>(Param2));
+          case ICM_DECOMPRESS:
+            if (!Param1) return ICERR_BADPARAM;
+            return instance->Decompress(*reinterpret_cast<const ICDECOMPRESS*>(Param1), static_cast<size_t>(Param2));
+          default:  // ICM_DECOMPRESS_END
+            return ICERR_OK;
+        }
+      },
+      static_cast<LRESULT>(ICERR_MEMORY), static_cast<LRESULT>(ICERR_INTERNAL));
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE Instance, DWORD Reason, LPVOID) {
