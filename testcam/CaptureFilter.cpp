@@ -5,20 +5,30 @@
 #include <new>
 
 #include "testcam/Capabilities.h"
+#include "testcam/ComBoundary.h"
 #include "testcam/CapturePin.h"
 #include "testcam/Enumerators.h"
+#include "testcam/LiveCameras.h"
 #include "testcam/LmTestCam.h"
 #include "testcam/PropertyPageBase.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace lmcam {
+namespace {
+
+// What an unplugged camera answers to Pause from Stopped and to Run.
+const HRESULT kDeviceGone = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+
+}  // namespace
 
 HRESULT CaptureFilter::Create(REFCLSID Clsid, REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (!DeviceNameOf(Clsid)) return CLASS_E_CLASSNOTAVAILABLE;
-  return CreateComObject<CaptureFilter>(riid, ppv, Clsid);
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!DeviceNameOf(Clsid)) return CLASS_E_CLASSNOTAVAILABLE;
+    return CreateComObject<CaptureFilter>(riid, ppv, Clsid);
+  });
 }
 
 const wchar_t* CaptureFilter::DeviceNameOf(REFCLSID Clsid) {
@@ -36,9 +46,13 @@ CaptureFilter::CaptureFilter(REFCLSID Clsid) : m_Clsid(Clsid), m_DeviceName(Devi
   m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Capture", PIN_CATEGORY_CAPTURE, formats));
   if (IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview))
     m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Preview", PIN_CATEGORY_PREVIEW, formats));
+  // Last: a constructor that throws leaves nothing behind in the list.
+  AddLiveCamera(this);
 }
 
 CaptureFilter::~CaptureFilter() {
+  // First: the controller no longer reaches this filter once it starts going.
+  RemoveLiveCamera(this);
   // The last reference can go while running only if a client broke the rules; still end the
   // threads before the pins go.
   Stop();
@@ -76,20 +90,24 @@ HRESULT CaptureFilter::StartStreaming() {
 }
 
 STDMETHODIMP CaptureFilter::Stop() {
-  std::lock_guard stateChange(m_StateChange);
-  {
-    std::lock_guard lock(m_Lock);
-    if (m_State == State_Stopped) return S_OK;
-    m_State = State_Stopped;
-  }
-  // Outside m_Lock: a thread blocked downstream may need a call into this filter to return.
-  for (const auto& pin : m_Pins) pin->StopStreaming();
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard stateChange(m_StateChange);
+    {
+      std::lock_guard lock(m_Lock);
+      if (m_State == State_Stopped) return S_OK;
+      m_State = State_Stopped;
+    }
+    // Outside m_Lock: a thread blocked downstream may need a call into this filter to return.
+    for (const auto& pin : m_Pins) pin->StopStreaming();
+    return S_OK;
+  });
 }
 
 // Called with m_Lock held: starts the pins' streaming threads and enters Paused; on failure
 // stops what started (outside the lock, since the threads take it) and stays Stopped.
 HRESULT CaptureFilter::PauseFromStopped() {
+  if (m_Unplugged) return kDeviceGone;
+  m_Failed = false;  // a new stream
   m_State = State_Paused;
   const HRESULT hr = StartStreaming();
   if (SUCCEEDED(hr)) return S_OK;
@@ -101,25 +119,30 @@ HRESULT CaptureFilter::PauseFromStopped() {
 }
 
 STDMETHODIMP CaptureFilter::Pause() {
-  std::lock_guard stateChange(m_StateChange);
-  std::lock_guard lock(m_Lock);
-  if (m_State == State_Stopped) return PauseFromStopped();
-  m_State = State_Paused;
-  for (const auto& pin : m_Pins) pin->Wake();
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard stateChange(m_StateChange);
+    std::lock_guard lock(m_Lock);
+    if (m_State == State_Stopped) return PauseFromStopped();
+    m_State = State_Paused;
+    for (const auto& pin : m_Pins) pin->Wake();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME tStart) {
-  std::lock_guard stateChange(m_StateChange);
-  std::lock_guard lock(m_Lock);
-  if (m_State == State_Stopped) {
-    const HRESULT hr = PauseFromStopped();
-    if (FAILED(hr)) return hr;
-  }
-  m_StartTime = tStart;
-  m_State = State_Running;
-  for (const auto& pin : m_Pins) pin->Wake();
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard stateChange(m_StateChange);
+    std::lock_guard lock(m_Lock);
+    if (m_Unplugged) return kDeviceGone;
+    if (m_State == State_Stopped) {
+      const HRESULT hr = PauseFromStopped();
+      if (FAILED(hr)) return hr;
+    }
+    m_StartTime = tStart;
+    m_State = State_Running;
+    for (const auto& pin : m_Pins) pin->Wake();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CaptureFilter::GetState(DWORD, FILTER_STATE* State) {
@@ -144,10 +167,12 @@ STDMETHODIMP CaptureFilter::GetSyncSource(IReferenceClock** pClock) {
 }
 
 STDMETHODIMP CaptureFilter::EnumPins(IEnumPins** ppEnum) {
-  if (!ppEnum) return E_POINTER;
-  std::vector<ComPtr<IPin>> pins;
-  for (const auto& pin : m_Pins) pins.emplace_back(static_cast<IPin*>(pin.get()));
-  return CreatePinEnumerator(static_cast<IBaseFilter*>(this), pins, ppEnum);
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppEnum) return E_POINTER;
+    std::vector<ComPtr<IPin>> pins;
+    for (const auto& pin : m_Pins) pins.emplace_back(static_cast<IPin*>(pin.get()));
+    return CreatePinEnumerator(static_cast<IBaseFilter*>(this), pins, ppEnum);
+  });
 }
 
 STDMETHODIMP CaptureFilter::FindPin(LPCWSTR Id, IPin** ppPin) {
@@ -176,16 +201,18 @@ STDMETHODIMP CaptureFilter::QueryFilterInfo(FILTER_INFO* pInfo) {
 }
 
 STDMETHODIMP CaptureFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
-  std::lock_guard lock(m_Lock);
-  m_Graph = pGraph;
-  m_Name = pName ? pName : L"";
-  m_EventSink = nullptr;
-  if (pGraph) {
-    // Keep no reference: the graph holds this filter, and the sink is part of the graph.
-    ComPtr<IMediaEventSink> sink;
-    if (SUCCEEDED(pGraph->QueryInterface(IID_PPV_ARGS(&sink)))) m_EventSink = sink.Get();
-  }
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    std::lock_guard lock(m_Lock);
+    m_Graph = pGraph;
+    m_Name = pName ? pName : L"";
+    m_EventSink = nullptr;
+    if (pGraph) {
+      // Keep no reference: the graph holds this filter, and the sink is part of the graph.
+      ComPtr<IMediaEventSink> sink;
+      if (SUCCEEDED(pGraph->QueryInterface(IID_PPV_ARGS(&sink)))) m_EventSink = sink.Get();
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CaptureFilter::QueryVendorInfo(LPWSTR* pVendorInfo) {
@@ -197,5 +224,47 @@ STDMETHODIMP CaptureFilter::QueryVendorInfo(LPWSTR* pVendorInfo) {
 STDMETHODIMP_(ULONG) CaptureFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
 
 STDMETHODIMP CaptureFilter::GetPages(CAUUID* pPages) { return OnePropertyPage(pPages, CLSID_LmTestCameraPropertyPage); }
+
+// The controller's actions
+
+void CaptureFilter::NotifyGraph(long Code, LONG_PTR Param1, LONG_PTR Param2) {
+  // No reference is taken: the graph calls JoinFilterGraph(nullptr), which waits for m_Lock,
+  // before it goes.
+  if (m_EventSink) m_EventSink->Notify(Code, Param1, Param2);
+}
+
+void CaptureFilter::WakePins() {
+  for (const auto& pin : m_Pins) pin->Wake();
+}
+
+void CaptureFilter::Unplug() {
+  std::lock_guard lock(m_Lock);
+  m_Unplugged = true;
+  // EC_DEVICE_LOST names the device by its IUnknown; 0: the device was removed.
+  NotifyGraph(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(static_cast<IBaseFilter*>(this))), 0);
+}
+
+void CaptureFilter::SetStalled(bool Stalled) {
+  std::lock_guard lock(m_Lock);
+  m_Stalled = Stalled;
+  WakePins();
+}
+
+void CaptureFilter::Fail(HRESULT Error) {
+  std::lock_guard lock(m_Lock);
+  m_Failed = true;
+  NotifyGraph(EC_ERRORABORT, Error, 0);
+}
+
+void CaptureFilter::Replug() {
+  std::lock_guard lock(m_Lock);
+  const bool wasUnplugged = m_Unplugged.exchange(false);
+  m_Stalled = false;
+  m_Failed = false;
+  WakePins();
+  // 1: the device is available again.
+  if (wasUnplugged)
+    NotifyGraph(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IUnknown*>(static_cast<IBaseFilter*>(this))), 1);
+}
 
 }  // namespace lmcam

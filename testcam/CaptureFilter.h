@@ -6,7 +6,11 @@
 //
 // Locks: m_StateChange serialises Stop / Pause / Run (and is held while the streaming threads
 // are joined); m_Lock guards the fields of the filter and its pins. The streaming threads take
-// neither: they read the state and the start time from atomics.
+// neither: they read the state, the start time and whether to deliver from atomics.
+//
+// The controller (CameraController) unplugs, stalls, fails and plugs back a live filter: it
+// takes m_Lock only to change the flags and to send the event, never m_StateChange, and never
+// waits for a streaming thread.
 
 #include <windows.h>
 
@@ -78,6 +82,14 @@ public:
   const std::wstring& DeviceName() const { return m_DeviceName; }
   size_t PinCount() const { return m_Pins.size(); }
   CapturePin* Pin(size_t Index) const;
+  // For the streaming threads: whether frames may go out (not unplugged, stalled or failed).
+  bool Delivers() const { return !m_Unplugged && !m_Stalled && !m_Failed; }
+
+  // For the controller (LmTestCam.h): the device removed, hung or failed, and back again.
+  void Unplug();
+  void SetStalled(bool Stalled);
+  void Fail(HRESULT Error);
+  void Replug();
 
 protected:
   explicit CaptureFilter(REFCLSID Clsid);
@@ -88,6 +100,10 @@ private:
   // locks).
   HRESULT StartStreaming();
   HRESULT PauseFromStopped();
+  // Sends an event to the graph's sink, naming this filter when Code is EC_DEVICE_LOST (under
+  // m_Lock, so that the graph cannot let go of the filter meanwhile).
+  void NotifyGraph(long Code, LONG_PTR Param1, LONG_PTR Param2);
+  void WakePins();
 
   const CLSID m_Clsid;
   const std::wstring m_DeviceName;
@@ -101,6 +117,11 @@ private:
   IFilterGraph* m_Graph = nullptr;           // raw: the graph holds the filter (under m_Lock)
   IMediaEventSink* m_EventSink = nullptr;    // raw: an interface of m_Graph (under m_Lock)
   std::wstring m_Name;                       // given by JoinFilterGraph (under m_Lock)
+  // Set by the controller under m_Lock, read by every thread. A failure lasts until the next
+  // stream starts (Stopped -> Paused).
+  std::atomic<bool> m_Unplugged{false};
+  std::atomic<bool> m_Stalled{false};
+  std::atomic<bool> m_Failed{false};
 };
 
 }  // namespace lmcam

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "testcam/Capabilities.h"
+#include "testcam/ComBoundary.h"
 #include "testcam/CaptureFilter.h"
 #include "testcam/ComObject.h"
 #include "testcam/Enumerators.h"
@@ -98,33 +99,35 @@ MediaType CapturePin::CurrentFormat() const {
 // IPin
 
 STDMETHODIMP CapturePin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) {
-  if (!pReceivePin) return E_POINTER;
-  std::lock_guard lock(m_Filter->Lock());
-  if (m_Connected) return VFW_E_ALREADY_CONNECTED;
-  if (m_Filter->State() != State_Stopped) return VFW_E_NOT_STOPPED;
-  PIN_DIRECTION direction;
-  if (FAILED(pReceivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+  return ComBoundary([&]() -> HRESULT {
+    if (!pReceivePin) return E_POINTER;
+    std::lock_guard lock(m_Filter->Lock());
+    if (m_Connected) return VFW_E_ALREADY_CONNECTED;
+    if (m_Filter->State() != State_Stopped) return VFW_E_NOT_STOPPED;
+    PIN_DIRECTION direction;
+    if (FAILED(pReceivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
 
-  if (pmt && IsFullySpecified(*pmt)) {
-    if (!AcceptsConnection(*pmt)) return VFW_E_TYPE_NOT_ACCEPTED;
-    return AttemptConnection(pReceivePin, *pmt);
-  }
-  // Our own types first, in the order EnumMediaTypes lists them, then the receiver's.
-  for (const MediaType& type : OfferedTypes()) {
-    if (MatchesPartialType(pmt, type.Get()) && SUCCEEDED(AttemptConnection(pReceivePin, type.Get()))) return S_OK;
-  }
-  ComPtr<IEnumMediaTypes> theirs;
-  if (SUCCEEDED(pReceivePin->EnumMediaTypes(&theirs)) && theirs) {
-    AM_MEDIA_TYPE* next = nullptr;
-    while (theirs->Next(1, &next, nullptr) == S_OK && next) {
-      const MediaType type = AdoptMediaType(next);
-      next = nullptr;
-      if (MatchesPartialType(pmt, type.Get()) && AcceptsConnection(type.Get()) &&
-          SUCCEEDED(AttemptConnection(pReceivePin, type.Get())))
-        return S_OK;
+    if (pmt && IsFullySpecified(*pmt)) {
+      if (!AcceptsConnection(*pmt)) return VFW_E_TYPE_NOT_ACCEPTED;
+      return AttemptConnection(pReceivePin, *pmt);
     }
-  }
-  return VFW_E_NO_ACCEPTABLE_TYPES;
+    // Our own types first, in the order EnumMediaTypes lists them, then the receiver's.
+    for (const MediaType& type : OfferedTypes()) {
+      if (MatchesPartialType(pmt, type.Get()) && SUCCEEDED(AttemptConnection(pReceivePin, type.Get()))) return S_OK;
+    }
+    ComPtr<IEnumMediaTypes> theirs;
+    if (SUCCEEDED(pReceivePin->EnumMediaTypes(&theirs)) && theirs) {
+      AM_MEDIA_TYPE* next = nullptr;
+      while (theirs->Next(1, &next, nullptr) == S_OK && next) {
+        const MediaType type = AdoptMediaType(next);
+        next = nullptr;
+        if (MatchesPartialType(pmt, type.Get()) && AcceptsConnection(type.Get()) &&
+            SUCCEEDED(AttemptConnection(pReceivePin, type.Get())))
+          return S_OK;
+      }
+    }
+    return VFW_E_NO_ACCEPTABLE_TYPES;
+  });
 }
 
 HRESULT CapturePin::AttemptConnection(IPin* Receiver, const AM_MEDIA_TYPE& Type) {
@@ -222,13 +225,15 @@ STDMETHODIMP CapturePin::ConnectedTo(IPin** pPin) {
 }
 
 STDMETHODIMP CapturePin::ConnectionMediaType(AM_MEDIA_TYPE* pmt) {
-  if (!pmt) return E_POINTER;
-  std::lock_guard lock(m_Filter->Lock());
-  if (!m_Connected) {
-    std::memset(pmt, 0, sizeof(*pmt));
-    return VFW_E_NOT_CONNECTED;
-  }
-  return m_ConnectionType.CopyTo(pmt);
+  return ComBoundary([&]() -> HRESULT {
+    if (!pmt) return E_POINTER;
+    std::lock_guard lock(m_Filter->Lock());
+    if (!m_Connected) {
+      std::memset(pmt, 0, sizeof(*pmt));
+      return VFW_E_NOT_CONNECTED;
+    }
+    return m_ConnectionType.CopyTo(pmt);
+  });
 }
 
 STDMETHODIMP CapturePin::QueryPinInfo(PIN_INFO* pInfo) {
@@ -264,9 +269,11 @@ STDMETHODIMP CapturePin::QueryAccept(const AM_MEDIA_TYPE* pmt) {
 }
 
 STDMETHODIMP CapturePin::EnumMediaTypes(IEnumMediaTypes** ppEnum) {
-  if (!ppEnum) return E_POINTER;
-  std::lock_guard lock(m_Filter->Lock());
-  return CreateMediaTypeEnumerator(static_cast<IPin*>(this), OfferedTypes(), ppEnum);
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppEnum) return E_POINTER;
+    std::lock_guard lock(m_Filter->Lock());
+    return CreateMediaTypeEnumerator(static_cast<IPin*>(this), OfferedTypes(), ppEnum);
+  });
 }
 
 STDMETHODIMP CapturePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
@@ -280,36 +287,40 @@ STDMETHODIMP CapturePin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { re
 // IAMStreamConfig
 
 STDMETHODIMP CapturePin::SetFormat(AM_MEDIA_TYPE* pmt) {
-  if (!pmt) return E_POINTER;
-  MediaType format;
-  ComPtr<IFilterGraph> graph;
-  {
-    std::lock_guard lock(m_Filter->Lock());
-    if (m_Filter->State() != State_Stopped) return VFW_E_NOT_STOPPED;
-    const int index = MatchCapability(m_Capabilities, *pmt);
-    if (index < 0) return VFW_E_INVALIDMEDIATYPE;
-    const Capability& cap = m_Capabilities[static_cast<size_t>(index)];
-    format = CapabilityType(cap, FrameIntervalOf(*pmt, cap));
-    if (m_Connected) {
-      // Connected: the new format needs the receiver's consent and a reconnection.
-      if (m_Connected->QueryAccept(&format.Get()) != S_OK) return VFW_E_INVALIDMEDIATYPE;
-      graph = m_Filter->Graph();
-      if (!graph) return VFW_E_NOT_IN_GRAPH;
+  return ComBoundary([&]() -> HRESULT {
+    if (!pmt) return E_POINTER;
+    MediaType format;
+    ComPtr<IFilterGraph> graph;
+    {
+      std::lock_guard lock(m_Filter->Lock());
+      if (m_Filter->State() != State_Stopped) return VFW_E_NOT_STOPPED;
+      const int index = MatchCapability(m_Capabilities, *pmt);
+      if (index < 0) return VFW_E_INVALIDMEDIATYPE;
+      const Capability& cap = m_Capabilities[static_cast<size_t>(index)];
+      format = CapabilityType(cap, FrameIntervalOf(*pmt, cap));
+      if (m_Connected) {
+        // Connected: the new format needs the receiver's consent and a reconnection.
+        if (m_Connected->QueryAccept(&format.Get()) != S_OK) return VFW_E_INVALIDMEDIATYPE;
+        graph = m_Filter->Graph();
+        if (!graph) return VFW_E_NOT_IN_GRAPH;
+      }
+      m_SetFormat = format;
     }
-    m_SetFormat = format;
-  }
-  if (!graph) return S_OK;
-  // Outside the lock: the graph disconnects and connects this pin again.
-  ComPtr<IFilterGraph2> graph2;
-  if (SUCCEEDED(graph.As(&graph2))) return graph2->ReconnectEx(static_cast<IPin*>(this), &format.Get());
-  return graph->Reconnect(static_cast<IPin*>(this));
+    if (!graph) return S_OK;
+    // Outside the lock: the graph disconnects and connects this pin again.
+    ComPtr<IFilterGraph2> graph2;
+    if (SUCCEEDED(graph.As(&graph2))) return graph2->ReconnectEx(static_cast<IPin*>(this), &format.Get());
+    return graph->Reconnect(static_cast<IPin*>(this));
+  });
 }
 
 STDMETHODIMP CapturePin::GetFormat(AM_MEDIA_TYPE** ppmt) {
-  if (!ppmt) return E_POINTER;
-  std::lock_guard lock(m_Filter->Lock());
-  *ppmt = CurrentFormat().CreateCopy();
-  return *ppmt ? S_OK : E_OUTOFMEMORY;
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppmt) return E_POINTER;
+    std::lock_guard lock(m_Filter->Lock());
+    *ppmt = CurrentFormat().CreateCopy();
+    return *ppmt ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 STDMETHODIMP CapturePin::GetNumberOfCapabilities(int* piCount, int* piSize) {
@@ -320,14 +331,16 @@ STDMETHODIMP CapturePin::GetNumberOfCapabilities(int* piCount, int* piSize) {
 }
 
 STDMETHODIMP CapturePin::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) {
-  if (!ppmt || !pSCC) return E_POINTER;
-  if (iIndex < 0) return E_INVALIDARG;
-  if (static_cast<size_t>(iIndex) >= m_Capabilities.size()) return S_FALSE;
-  const Capability& cap = m_Capabilities[static_cast<size_t>(iIndex)];
-  *ppmt = CapabilityType(cap, DefaultFrameInterval(cap)).CreateCopy();
-  if (!*ppmt) return E_OUTOFMEMORY;
-  CapabilityCaps(cap, reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(pSCC));
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    if (!ppmt || !pSCC) return E_POINTER;
+    if (iIndex < 0) return E_INVALIDARG;
+    if (static_cast<size_t>(iIndex) >= m_Capabilities.size()) return S_FALSE;
+    const Capability& cap = m_Capabilities[static_cast<size_t>(iIndex)];
+    *ppmt = CapabilityType(cap, DefaultFrameInterval(cap)).CreateCopy();
+    if (!*ppmt) return E_OUTOFMEMORY;
+    CapabilityCaps(cap, reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(pSCC));
+    return S_OK;
+  });
 }
 
 // IKsPropertySet: the pin category, read only.
@@ -369,12 +382,13 @@ HRESULT CapturePin::StartStreaming() {
   if (index < 0) return VFW_E_INVALIDMEDIATYPE;
   const Capability& format = m_Capabilities[static_cast<size_t>(index)];
   StreamSetup setup;
-  try {
+  // Every failure here is a result: the filter undoes a half-started pause from it.
+  HRESULT hr = ComBoundary([&]() -> HRESULT {
     setup.Painter = std::make_unique<FramePainter>(format);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
-  HRESULT hr = m_Allocator->Commit();
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
+  hr = m_Allocator->Commit();
   if (FAILED(hr)) return hr;
   setup.Input = m_MemInput;
   setup.Allocator = m_Allocator;
@@ -383,11 +397,13 @@ HRESULT CapturePin::StartStreaming() {
   setup.FrameInterval = FrameIntervalOf(m_ConnectionType.Get(), format);
   m_EndStreaming = false;
   ResetEvent(m_Wake);
-  try {
+  hr = ComBoundary([&]() -> HRESULT {
     m_Thread = std::thread(&CapturePin::StreamLoop, this, std::move(setup));
-  } catch (const std::system_error&) {
+    return S_OK;
+  });
+  if (FAILED(hr)) {
     m_Allocator->Decommit();
-    return E_OUTOFMEMORY;
+    return hr;
   }
   m_StreamAllocator = m_Allocator;
   return S_OK;
@@ -426,8 +442,9 @@ void CapturePin::StreamLoop(StreamSetup Setup) {
   bool delivering = true;
   REFERENCE_TIME next = 0;
   while (!m_EndStreaming) {
-    if (!delivering || m_Filter->State() != State_Running) {
-      // Paused (a live source sends nothing then), or downstream refused: wait for a change.
+    if (!delivering || m_Filter->State() != State_Running || !m_Filter->Delivers()) {
+      // Paused (a live source sends nothing then), downstream refused, or the device is gone,
+      // hung or failed (LmTestCam.h): wait for a change.
       scheduled = false;
       WaitForSingleObject(m_Wake, INFINITE);
       continue;

@@ -53,10 +53,42 @@
 // IAMStreamConfig::SetFormat (while stopped) takes any offered type at an allowed rate; from
 // then on the pin's EnumMediaTypes lists that type alone and a connection accepts no other
 // type (nor another rate). A connected pin reconnects through the graph with the new type.
+//
+// Device identity: each camera's device key (Instance\{clsid} under the video input category's
+// class key) holds a "DevicePath" of its own beside "FriendlyName" (the kLmTestCamera...
+// DevicePath constants below), which the system device enumerator's property bag reads as it
+// reads a real camera's.
+//
+// Cameras that fail: the controller (CLSID_LmTestCameraController, interface
+// ILmTestCameraController below) makes the cameras of its own process behave as a device that
+// is unplugged, hangs or fails. Create it in that process:
+//   CoCreateInstance(CLSID_LmTestCameraController, nullptr, CLSCTX_INPROC_SERVER,
+//                    IID_PPV_ARGS(&controller));
+// Each call acts on every camera object (of the three variants) alive in the process when the
+// call is made, from any thread, and answers S_OK when it acted on one or more, S_FALSE when
+// none was alive. A camera created after the call is a working camera; one created or
+// destroyed while the call runs waits for it (so it is acted on whole or not at all). The call
+// takes each camera's lock only to change its flags and to send its event, and never waits for
+// a streaming thread: a frame being delivered at that moment still arrives.
+//   Unplug()       the device was removed: the camera stops delivering frames, sends
+//                  EC_DEVICE_LOST through the event sink of the graph it is in (param1 the
+//                  filter's IUnknown, param2 0), and from then on refuses Pause from Stopped
+//                  and Run with HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED) (Stop works).
+//   Stall(Stalled) TRUE: the camera stops delivering frames and says nothing, as a hung driver
+//                  does; its state changes still work. FALSE: it delivers again.
+//   Fail(Error)    the running stream fails: the camera stops delivering and sends
+//                  EC_ERRORABORT with param1 Error (param2 0) to its graph; the next stream
+//                  (Stop, then Pause or Run) delivers again. E_INVALIDARG when Error is no
+//                  failure code.
+//   Replug()       back to normal: an unplugged, stalled or failed camera delivers again while
+//                  running, and an unplugged one still in a graph sends EC_DEVICE_LOST with
+//                  param2 1 (the device is available again) to it.
+// A camera without a graph changes its flags and sends nothing.
 
 #include <windows.h>
 
 #include <guiddef.h>
+#include <unknwn.h>
 
 // {18F920AE-C475-4E54-939C-D77259E8412C}
 inline constexpr GUID CLSID_LmTestCamera = {
@@ -77,9 +109,36 @@ inline constexpr GUID CLSID_LmTestCameraFormatPage = {
 inline constexpr GUID CLSID_LmTestCameraUvc = {
     0x7b0c8e5d, 0x2f61, 0x4a93, {0xb8, 0xd4, 0x5c, 0x3e, 0x91, 0xa0, 0x7f, 0x26}};
 
+// The controller of the cameras in the calling process (see above).
+// {26D19DB9-6AA8-4C30-A5DC-29B73D9EF2B6}
+inline constexpr GUID CLSID_LmTestCameraController = {
+    0x26d19db9, 0x6aa8, 0x4c30, {0xa5, 0xdc, 0x29, 0xb7, 0x3d, 0x9e, 0xf2, 0xb6}};
+// {B9EA5F91-30E3-483C-9138-1B928CA6D9A2}
+inline constexpr GUID IID_ILmTestCameraController = {
+    0xb9ea5f91, 0x30e3, 0x483c, {0x91, 0x38, 0x1b, 0x92, 0x8c, 0xa6, 0xd9, 0xa2}};
+
+struct DECLSPEC_UUID("B9EA5F91-30E3-483C-9138-1B928CA6D9A2") DECLSPEC_NOVTABLE ILmTestCameraController
+    : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Unplug() = 0;
+  virtual HRESULT STDMETHODCALLTYPE Stall(BOOL Stalled) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Fail(HRESULT Error) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Replug() = 0;
+};
+#if defined(__MINGW32__)
+__CRT_UUID_DECL(ILmTestCameraController, 0xb9ea5f91, 0x30e3, 0x483c, 0x91, 0x38, 0x1b, 0x92, 0x8c, 0xa6, 0xd9, 0xa2)
+#endif
+
 inline constexpr wchar_t kLmTestCameraName[] = L"Lumora Test Camera";
 inline constexpr wchar_t kLmTestCameraPreviewName[] = L"Lumora Test Camera (Preview Pin)";
 inline constexpr wchar_t kLmTestCameraUvcName[] = L"Lumora Test Camera (UVC)";
+
+// The cameras' "DevicePath" values, in the form of a device interface's path.
+inline constexpr wchar_t kLmTestCameraDevicePath[] =
+    L"\\\\?\\root#lumora_test_camera#0000#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+inline constexpr wchar_t kLmTestCameraPreviewDevicePath[] =
+    L"\\\\?\\root#lumora_test_camera#0001#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
+inline constexpr wchar_t kLmTestCameraUvcDevicePath[] =
+    L"\\\\?\\root#lumora_test_camera#0002#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global";
 
 // Frame counter layout in the picture (see above).
 inline constexpr int kLmCounterBits = 16;

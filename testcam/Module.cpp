@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "testcam/CameraController.h"
 #include "testcam/CaptureFilter.h"
 #include "testcam/ClassFactory.h"
 #include "testcam/ComObject.h"
@@ -35,6 +36,8 @@ HRESULT GetClassObject(REFCLSID Clsid, REFIID riid, void** ppv) {
     create = &FilterPropertyPage::Create;
   else if (IsEqualCLSID(Clsid, CLSID_LmTestCameraFormatPage))
     create = &FormatPropertyPage::Create;
+  else if (IsEqualCLSID(Clsid, CLSID_LmTestCameraController))
+    create = &CameraController::Create;
   else
     return CLASS_E_CLASSNOTAVAILABLE;
   return CreateComObject<ClassFactory>(riid, ppv, Clsid, create);

@@ -5,7 +5,9 @@
 // DirectShow registers filters in a category, through IFilterMapper2::RegisterFilter, which
 // writes HKCR\CLSID\{category}\Instance\{clsid} with "FriendlyName", "CLSID" and "FilterData".
 // Where the filter mapper cannot be created, the key is written directly with the first two,
-// which is all that the system device enumerator needs to list and bind the device.
+// which is all that the system device enumerator needs to list and bind the device. Either
+// way the key then gets the device's "DevicePath", its identity. The controller of the
+// cameras is a COM class only.
 
 #include <windows.h>
 
@@ -16,10 +18,12 @@
 #include <iterator>
 #include <string>
 
+#include "testcam/ComBoundary.h"
 #include "testcam/LmTestCam.h"
 #include "testcam/Module.h"
 #include "testcam/ModulePath.h"
 
+using lmcam::ComBoundary;
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -27,17 +31,19 @@ namespace {
 struct ServedClass {
   const GUID* Clsid;
   const wchar_t* Name;
-  bool IsCamera;
+  const wchar_t* DevicePath;  // a camera's; nullptr for the other classes
   bool HasPreviewPin;
   bool IsUvc;
+  bool IsCamera() const { return DevicePath != nullptr; }
 };
 
 const ServedClass kClasses[] = {
-    {&CLSID_LmTestCamera, kLmTestCameraName, true, false, false},
-    {&CLSID_LmTestCameraPreview, kLmTestCameraPreviewName, true, true, false},
-    {&CLSID_LmTestCameraUvc, kLmTestCameraUvcName, true, false, true},
-    {&CLSID_LmTestCameraPropertyPage, L"Lumora Test Camera Properties", false, false, false},
-    {&CLSID_LmTestCameraFormatPage, L"Lumora Test Camera Stream Format", false, false, false},
+    {&CLSID_LmTestCamera, kLmTestCameraName, kLmTestCameraDevicePath, false, false},
+    {&CLSID_LmTestCameraPreview, kLmTestCameraPreviewName, kLmTestCameraPreviewDevicePath, true, false},
+    {&CLSID_LmTestCameraUvc, kLmTestCameraUvcName, kLmTestCameraUvcDevicePath, false, true},
+    {&CLSID_LmTestCameraPropertyPage, L"Lumora Test Camera Properties", nullptr, false, false},
+    {&CLSID_LmTestCameraFormatPage, L"Lumora Test Camera Stream Format", nullptr, false, false},
+    {&CLSID_LmTestCameraController, L"Lumora Test Camera Controller", nullptr, false, false},
 };
 
 std::wstring GuidString(REFGUID Guid) {
@@ -86,13 +92,14 @@ HRESULT RegisterDevice(IFilterMapper2* Mapper, const ServedClass& Class) {
     filter.dwMerit = MERIT_DO_NOT_USE;
     filter.cPins2 = Class.HasPreviewPin ? 2 : 1;
     filter.rgPins2 = pins;
-    const HRESULT hr =
-        Mapper->RegisterFilter(*Class.Clsid, Class.Name, nullptr, &CLSID_VideoInputDeviceCategory, nullptr, &filter);
-    if (SUCCEEDED(hr)) return hr;
+    if (SUCCEEDED(
+            Mapper->RegisterFilter(*Class.Clsid, Class.Name, nullptr, &CLSID_VideoInputDeviceCategory, nullptr, &filter)))
+      return SetString(HKEY_CLASSES_ROOT, InstanceKey(Class), L"DevicePath", Class.DevicePath);
   }
   const std::wstring key = InstanceKey(Class);
   HRESULT hr = SetString(HKEY_CLASSES_ROOT, key, L"FriendlyName", Class.Name);
   if (SUCCEEDED(hr)) hr = SetString(HKEY_CLASSES_ROOT, key, L"CLSID", GuidString(*Class.Clsid));
+  if (SUCCEEDED(hr)) hr = SetString(HKEY_CLASSES_ROOT, key, L"DevicePath", Class.DevicePath);
   return hr;
 }
 
@@ -118,31 +125,35 @@ ComPtr<IFilterMapper2> CreateMapper() {
 }  // namespace
 
 extern "C" HRESULT __stdcall DllRegisterServer() {
-  const std::wstring path = lmcam::ModulePath(lmcam::ModuleInstance());
-  if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-  ComScope com;
-  for (const ServedClass& served : kClasses) {
-    const HRESULT hr = RegisterComClass(served, path);
-    if (FAILED(hr)) return SELFREG_E_CLASS;
-  }
-  const ComPtr<IFilterMapper2> mapper = CreateMapper();
-  for (const ServedClass& served : kClasses) {
-    if (!served.IsCamera) continue;
-    if (FAILED(RegisterDevice(mapper.Get(), served))) return SELFREG_E_CLASS;
-  }
-  return S_OK;
+  return ComBoundary([&]() -> HRESULT {
+    const std::wstring path = lmcam::ModulePath(lmcam::ModuleInstance());
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    ComScope com;
+    for (const ServedClass& served : kClasses) {
+      const HRESULT hr = RegisterComClass(served, path);
+      if (FAILED(hr)) return SELFREG_E_CLASS;
+    }
+    const ComPtr<IFilterMapper2> mapper = CreateMapper();
+    for (const ServedClass& served : kClasses) {
+      if (!served.IsCamera()) continue;
+      if (FAILED(RegisterDevice(mapper.Get(), served))) return SELFREG_E_CLASS;
+    }
+    return S_OK;
+  });
 }
 
 extern "C" HRESULT __stdcall DllUnregisterServer() {
-  ComScope com;
-  const ComPtr<IFilterMapper2> mapper = CreateMapper();
-  for (const ServedClass& served : kClasses) {
-    if (served.IsCamera) {
-      if (mapper) mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, *served.Clsid);
-      // Written directly when the mapper was missing; already gone otherwise.
-      RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey(served).c_str());
+  return ComBoundary([&]() -> HRESULT {
+    ComScope com;
+    const ComPtr<IFilterMapper2> mapper = CreateMapper();
+    for (const ServedClass& served : kClasses) {
+      if (served.IsCamera()) {
+        if (mapper) mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, *served.Clsid);
+        // Written directly when the mapper was missing; already gone otherwise.
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey(served).c_str());
+      }
+      RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidString(*served.Clsid)).c_str());
     }
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidString(*served.Clsid)).c_str());
-  }
-  return S_OK;
+    return S_OK;
+  });
 }
