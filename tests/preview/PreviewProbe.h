@@ -30,6 +30,7 @@ public:
   explicit PreviewProbe(TComponent* AOwner = nullptr) : TVLmPreview(AOwner) {}
 
   using TVLmPreview::m_Active;
+  using TVLmPreview::m_pDeviceFilter;
   using TVLmPreview::m_isCapture;
   using TVLmPreview::m_Mode;
   using TVLmPreview::m_pMediaControl;

@@ -1,0 +1,254 @@
+// Devices that go and come, for the preview on Wine's real capture graph with the test camera,
+// made to fail by its controller: the loss stops the preview once, with error 204, in whatever
+// state it was; a stalled camera leaves it running and Stop still returns; the device list
+// refreshed by a device-interface broadcast, with the open device's loss when it is no longer
+// listed; a camera reopened by its identity after its index moved.
+
+#include <windows.h>
+
+#include <dbt.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "preview/PreviewProbe.h"
+#include "support/DeviceLossWatch.h"
+#include "support/TestWindow.h"
+#include "testcam/LmTestCam.h"
+
+namespace {
+
+using losstest::CameraController;
+using losstest::LossWatch;
+using losstest::Moment;
+using previewtest::DeviceIndex;
+using previewtest::PreviewProbe;
+using previewtest::RunsOnGuiThreadWithin;
+using previewtest::SharedHost;
+
+constexpr uint16_t kOpen = 2;
+constexpr uint16_t kRunning = 6;
+
+// Device-interface classes (ksmedia.h).
+constexpr GUID kKsCategoryVideo = {0x6994AD05, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+constexpr GUID kKsCategoryAudio = {0x6994AD04, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+
+// Sends Window what the system sends a window registered for device-interface notifications
+// when an interface of Class arrives or goes.
+void AnnounceDevice(HWND Window, WPARAM Event, const GUID& Class) {
+  // The header, then the interface's name in place of dbcc_name.
+  constexpr size_t kNameAt = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+  std::vector<BYTE> bytes(kNameAt + sizeof(kLmTestCameraDevicePath));
+  auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(bytes.data());
+  broadcast->dbcc_size = static_cast<DWORD>(bytes.size());
+  broadcast->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  broadcast->dbcc_classguid = Class;
+  std::memcpy(bytes.data() + kNameAt, kLmTestCameraDevicePath, sizeof(kLmTestCameraDevicePath));
+  SendMessageW(Window, WM_DEVICECHANGE, Event, reinterpret_cast<LPARAM>(broadcast));
+}
+
+// Takes the device registration of one camera away, as removing a device takes its interface
+// away, and registers the test camera's DLL again when it goes, as the prefix has it.
+class CameraRegistrationGone {
+public:
+  explicit CameraRegistrationGone(REFCLSID Camera) {
+    Microsoft::WRL::ComPtr<IFilterMapper2> mapper;
+    Result = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&mapper));
+    if (SUCCEEDED(Result)) Result = mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, nullptr, Camera);
+  }
+  ~CameraRegistrationGone() { EXPECT_EQ(RegisterCamerasAgain(), S_OK); }
+  CameraRegistrationGone(const CameraRegistrationGone&) = delete;
+  CameraRegistrationGone& operator=(const CameraRegistrationGone&) = delete;
+
+  static HRESULT RegisterCamerasAgain() {
+    wchar_t clsid[40] = {};
+    StringFromGUID2(CLSID_LmTestCamera, clsid, 40);
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = sizeof(path);
+    const std::wstring key = std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32";
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+      return E_FAIL;
+    const HMODULE dll = LoadLibraryW(path);
+    if (!dll) return HRESULT_FROM_WIN32(GetLastError());
+    using Register = HRESULT(__stdcall*)();
+    const auto reg = reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
+    const HRESULT hr = reg ? reg() : E_FAIL;
+    FreeLibrary(dll);
+    return hr;
+  }
+
+  HRESULT Result = E_FAIL;
+};
+
+void Host(PreviewProbe& Preview) {
+  Preview.SetParentWindow(SharedHost());
+  Preview.SetBounds(0, 0, 320, 240);
+  Preview.Handle();
+}
+
+class PreviewDeviceLoss : public ::testing::TestWithParam<Moment> {};
+
+TEST_P(PreviewDeviceLoss, StopsOnceWithError204AndTheCameraReopensByItsIdentity) {
+  losstest::ReplugAtEnd replug;
+  const auto controller = CameraController();
+  ASSERT_TRUE(controller);
+  PreviewProbe preview;
+  Host(preview);
+  LossWatch lost;
+  lost.Watch(preview);
+  int snapshots = 0;
+  preview.SetOnSnapshot([&snapshots](TObject*, UINT_PTR, bool&) { ++snapshots; });
+  ASSERT_TRUE(preview.Open(DeviceIndex(preview, kLmTestCameraName))) << preview.ErrorStatus();
+  ASSERT_TRUE(preview.Start(vlmVideoStretch)) << preview.ErrorStatus();
+  testwin::PumpMessages(300);
+  if (GetParam() == Moment::Paused) {
+    ASSERT_TRUE(preview.Pause());
+  }
+  if (GetParam() == Moment::Stopped) {
+    ASSERT_TRUE(preview.Stop());
+  }
+  // A snapshot asked for and not yet taken is dropped with the device.
+  if (GetParam() == Moment::Running) {
+    ASSERT_TRUE(preview.TakeSnapshot());
+  }
+
+  ASSERT_EQ(controller->Unplug(), S_OK);
+  ASSERT_TRUE(testwin::PumpUntil([&] { return lost.Count > 0; }, 3000));
+  testwin::PumpMessages(500);
+  EXPECT_EQ(lost.Count, 1);
+  EXPECT_EQ(lost.Thread, GetCurrentThreadId());
+  EXPECT_EQ(lost.State, kOpen);
+  EXPECT_EQ(lost.Error, LMERR_DEVICE_LOST);
+  EXPECT_EQ(preview.State().Value(), kOpen);
+  EXPECT_EQ(preview.ErrorStatus(), LMERR_DEVICE_LOST);
+  const HWND video = GetWindow(preview.Handle(), GW_CHILD);
+  if (video) {
+    EXPECT_FALSE(IsWindowVisible(video));
+  }
+  const int droppedSnapshots = snapshots;
+
+  const DWORD closing = GetTickCount();
+  EXPECT_TRUE(preview.Close());
+  EXPECT_LT(GetTickCount() - closing, 2000u);
+
+  // The same camera by its identity: a new device object, which works.
+  ASSERT_TRUE(preview.OpenDevice(kLmTestCameraDevicePath)) << preview.ErrorStatus();
+  EXPECT_EQ(preview.ErrorStatus(), 0);
+  ASSERT_TRUE(preview.Start(vlmVideoStretch)) << preview.ErrorStatus();
+  ASSERT_TRUE(preview.TakeSnapshot());
+  EXPECT_TRUE(testwin::PumpUntil([&] { return snapshots == droppedSnapshots + 1; }, 3000));
+  EXPECT_EQ(droppedSnapshots, 0);
+  EXPECT_TRUE(preview.Close());
+  EXPECT_EQ(lost.Count, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, PreviewDeviceLoss, losstest::kMoments, losstest::MomentName);
+
+TEST(PreviewDeviceFailure, ABrokenStreamIsALossAndAStallIsNot) {
+  losstest::ReplugAtEnd replug;
+  bool ran = false;
+  // On a thread of its own, so that a Stop that hangs behind the stalled camera fails the
+  // test instead of hanging it.
+  ASSERT_TRUE(RunsOnGuiThreadWithin(
+      [&] {
+        const auto controller = CameraController();
+        PreviewProbe preview;
+        LossWatch lost;
+        lost.Watch(preview);
+        ASSERT_TRUE(controller);
+        ASSERT_TRUE(preview.Open(DeviceIndex(preview, kLmTestCameraUvcName)));
+        ASSERT_TRUE(preview.Start(vlmVideoStretch));
+        testwin::PumpMessages(300);
+        EXPECT_EQ(controller->Stall(TRUE), S_OK);
+        testwin::PumpMessages(1000);
+        EXPECT_EQ(preview.State().Value(), kRunning);
+        EXPECT_EQ(preview.ErrorStatus(), 0);
+        EXPECT_EQ(lost.Count, 0);
+        EXPECT_TRUE(preview.Stop());
+        EXPECT_EQ(controller->Stall(FALSE), S_OK);
+
+        // The stream fails: a loss as well, once.
+        ASSERT_TRUE(preview.Start(vlmVideoStretch));
+        testwin::PumpMessages(300);
+        EXPECT_EQ(controller->Fail(HRESULT_FROM_WIN32(ERROR_GEN_FAILURE)), S_OK);
+        EXPECT_TRUE(testwin::PumpUntil([&] { return lost.Count > 0; }, 3000));
+        testwin::PumpMessages(300);
+        EXPECT_EQ(lost.Count, 1);
+        EXPECT_EQ(preview.ErrorStatus(), LMERR_DEVICE_LOST);
+        EXPECT_EQ(preview.State().Value(), kOpen);
+        EXPECT_TRUE(preview.Close());
+        ran = true;
+      },
+      20000));
+  EXPECT_TRUE(ran);
+}
+
+TEST(PreviewDeviceList, ABroadcastRefreshesTheListAndTheOpenDeviceGoneFromItIsLost) {
+  PreviewProbe preview;
+  Host(preview);
+  // Every camera with its own identity, line for line with the names.
+  const int first = DeviceIndex(preview, kLmTestCameraName);
+  const int uvc = DeviceIndex(preview, kLmTestCameraUvcName);
+  ASSERT_GE(first, 0);
+  ASSERT_GT(uvc, first);
+  ASSERT_EQ(preview.VideoDevicePaths()->Count(), preview.VideoDevices()->Count());
+  EXPECT_EQ((*preview.VideoDevicePaths())[first], kLmTestCameraDevicePath);
+  EXPECT_EQ((*preview.VideoDevicePaths())[uvc], kLmTestCameraUvcDevicePath);
+  EXPECT_EQ((*preview.VideoDevicePaths())[DeviceIndex(preview, kLmTestCameraPreviewName)],
+            kLmTestCameraPreviewDevicePath);
+
+  int changes = 0;
+  std::vector<std::wstring> listed;
+  preview.SetOnVideoDevicesChange([&](TObject*) {
+    ++changes;
+    listed.clear();
+    for (int i = 0; i < preview.VideoDevices()->Count(); ++i) listed.push_back((*preview.VideoDevices())[i]);
+  });
+  LossWatch lost;
+  lost.Watch(preview);
+  ASSERT_TRUE(preview.Open(first));
+  ASSERT_TRUE(preview.Start(vlmVideoStretch));
+
+  // Another kind of device: nothing to refresh.
+  AnnounceDevice(preview.Handle(), DBT_DEVICEARRIVAL, kKsCategoryAudio);
+  testwin::PumpMessages(200);
+  EXPECT_EQ(changes, 0);
+  {
+    // The open camera goes, and the system says so.
+    CameraRegistrationGone gone(CLSID_LmTestCamera);
+    ASSERT_EQ(gone.Result, S_OK);
+    AnnounceDevice(preview.Handle(), DBT_DEVICEREMOVECOMPLETE, kKsCategoryVideo);
+    ASSERT_TRUE(testwin::PumpUntil([&] { return changes > 0; }, 3000));
+    testwin::PumpMessages(200);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), std::wstring(kLmTestCameraName)), 0);
+    EXPECT_EQ(lost.Count, 1);
+    EXPECT_EQ(preview.ErrorStatus(), LMERR_DEVICE_LOST);
+
+    // Every index after it moved; the identity finds the camera all the same.
+    EXPECT_EQ(DeviceIndex(preview, kLmTestCameraUvcName), uvc - 1);
+    EXPECT_TRUE(preview.Close());
+    ASSERT_TRUE(preview.OpenDevice(kLmTestCameraUvcDevicePath)) << preview.ErrorStatus();
+    CLSID opened{};
+    ASSERT_TRUE(preview.m_pDeviceFilter);
+    preview.m_pDeviceFilter->GetClassID(&opened);
+    EXPECT_TRUE(IsEqualCLSID(opened, CLSID_LmTestCameraUvc));
+    EXPECT_TRUE(preview.Close());
+    EXPECT_FALSE(preview.OpenDevice(kLmTestCameraDevicePath));
+    EXPECT_EQ(preview.ErrorStatus(), LMERR_NO_DEVICE);
+  }
+  // Back: the system announces its arrival.
+  AnnounceDevice(preview.Handle(), DBT_DEVICEARRIVAL, kKsCategoryVideo);
+  ASSERT_TRUE(testwin::PumpUntil([&] { return changes > 1; }, 3000));
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), std::wstring(kLmTestCameraName)), 1);
+  EXPECT_EQ(DeviceIndex(preview, kLmTestCameraUvcName), uvc);
+  EXPECT_TRUE(preview.OpenDevice(kLmTestCameraDevicePath)) << preview.ErrorStatus();
+  EXPECT_TRUE(preview.Close());
+}
+
+}  // namespace

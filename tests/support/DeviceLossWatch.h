@@ -1,0 +1,57 @@
+#pragma once
+
+// What the device-loss tests of the preview and the recorder share: the test camera's
+// controller (testcam/LmTestCam.h), and a watch on a component's OnDeviceLost that records how
+// often it came, on which thread, and what the component said at that moment.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "testcam/LmTestCam.h"
+#include "webcam/LmCaptureControl.h"
+
+namespace losstest {
+
+inline Microsoft::WRL::ComPtr<ILmTestCameraController> CameraController() {
+  Microsoft::WRL::ComPtr<ILmTestCameraController> controller;
+  CoCreateInstance(CLSID_LmTestCameraController, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&controller));
+  return controller;
+}
+
+// Plugs back, when it goes, whatever a test unplugged or stalled and left so.
+struct ReplugAtEnd {
+  ~ReplugAtEnd() {
+    if (const auto controller = CameraController()) controller->Replug();
+  }
+};
+
+// When the device goes: while the component runs, is paused or stopped.
+enum class Moment { Running, Paused, Stopped };
+inline const auto kMoments = ::testing::Values(Moment::Running, Moment::Paused, Moment::Stopped);
+inline std::string MomentName(const ::testing::TestParamInfo<Moment>& Info) {
+  const char* names[] = {"Running", "Paused", "Stopped"};
+  return names[static_cast<int>(Info.param)];
+}
+
+struct LossWatch {
+  int Count = 0;
+  DWORD Thread = 0;
+  uint16_t State = 0;
+  int16_t Error = 0;
+
+  void Watch(TVLmCaptureControl& Component) {
+    Component.SetOnDeviceLost([this, &Component](TObject* Sender) {
+      ++Count;
+      Thread = GetCurrentThreadId();
+      State = Component.State().Value();
+      Error = Component.ErrorStatus();
+      if (Sender != &Component) Error = -1;
+    });
+  }
+};
+
+}  // namespace losstest
