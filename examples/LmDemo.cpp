@@ -7,21 +7,30 @@
 //
 // Interactive: S saves a snapshot, M switches stretch and scale, F shows the device's property
 // pages, P its capture pin's format pages, R starts recording into DIR\recording.avi and, pressed
-// again, stops it and plays the recording; closing the window ends the demo. --scripted runs a
-// short session unattended: it previews for two seconds, saves a snapshot and a screenshot of
-// the window into DIR, records three seconds, plays the recording, saves a snapshot of it,
-// prints the paths and exits.
+// again, stops it and plays the recording; U unplugs the test camera (through its controller)
+// and G plugs it back: a line of text tells that the camera was lost, and the demo reopens it
+// by its identity (its path in VideoDevicePaths) as soon as it is listed again, which it hears
+// of through OnVideoDevicesChange or, where the system announces nothing (as under Wine for a
+// virtual camera), right after G. Closing the window ends the demo. --scripted runs a short
+// session unattended: it previews for two seconds, saves a snapshot and a screenshot of the
+// window into DIR, unplugs and replugs the test camera once (a screenshot while it is lost),
+// records three seconds, plays the recording, saves a snapshot of it, prints the paths and
+// exits.
 
 #include <windows.h>
+
+#include <wrl/client.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "examples/DemoFiles.h"
+#include "testcam/LmTestCam.h"
 #include "webcam/LmPlay.h"
 #include "webcam/LmPreview.h"
 #include "webcam/LmRecord.h"
@@ -39,6 +48,12 @@ constexpr DWORD kScriptedRecordingMs = 3000;
 constexpr LONG kRecordingWidth = 320;
 constexpr LONG kRecordingHeight = 240;
 constexpr double kRecordingFrameRate = 15.0;
+constexpr int kStatusHeight = 40;
+// Posted to the demo's window: reopen the lost camera (after the event that found it listed).
+constexpr UINT WM_DEMO_REOPEN = WM_APP + 20;
+// Timer: after G, reopen the camera if no device-list change has done it by then.
+constexpr UINT_PTR kReplugTimer = 1;
+constexpr UINT kReplugWaitMs = 500;
 
 struct DemoOptions {
   int Device = -1;  // -1: the test camera if present, else the first device
@@ -87,6 +102,14 @@ private:
   bool StopRecording();
   void PlayRecording();
   void PlacePlayer();
+  // Devices that go and come: the line of text, the loss, U and G, and the reopening.
+  void SetStatus(const std::wstring& Text);
+  void CameraLost();
+  void DevicesChanged();
+  void UnplugCamera();
+  void ReplugCamera();
+  bool ReopenCamera(const wchar_t* Why);
+  bool ExerciseUnplug(const std::function<void(DWORD)>& Pump);
 
   DemoOptions m_Options;
   HWND m_Window = nullptr;
@@ -98,6 +121,11 @@ private:
   TVLmVideoDisplayMode m_Mode = vlmVideoStretch;
   int m_Snapshots = 0;
   std::wstring m_LastSnapshot;
+  HWND m_Status = nullptr;    // the line of text beside the preview
+  std::wstring m_DevicePath;  // the identity of the previewed camera, to reopen it by
+  bool m_Lost = false;        // the camera was lost and is not open again yet
+  int m_Reopened = 0;
+  Microsoft::WRL::ComPtr<ILmTestCameraController> m_Controller;  // made on the first U or G
 };
 
 int Demo::ChooseDevice() const {
@@ -242,6 +270,91 @@ void Demo::PlayRecording() {
                m_Player->VideoSize().cy, m_Player->FrameRate(), m_Player->Duration());
 }
 
+void Demo::SetStatus(const std::wstring& Text) {
+  if (m_Status) SetWindowTextW(m_Status, Text.c_str());
+}
+
+// OnDeviceLost: the preview has stopped, with error 204; wait for the camera to come back.
+void Demo::CameraLost() {
+  m_Lost = true;
+  std::wprintf(L"Camera lost: error %d, state %u\n", m_Preview->ErrorStatus(), m_Preview->State().Value());
+  SetStatus(L"The camera was lost (error " + std::to_wstring(m_Preview->ErrorStatus()) +
+            L"). It reopens when it is back (G plugs the test camera back).");
+}
+
+// OnVideoDevicesChange: when the lost camera is listed again, reopen it (after this event).
+void Demo::DevicesChanged() {
+  const bool listed = m_Preview->VideoDevicePaths()->IndexOf(m_DevicePath) >= 0;
+  std::wprintf(L"Device list changed: %d devices, the camera %ls listed\n", m_Preview->VideoDevices()->Count(),
+               listed ? L"is" : L"is not");
+  if (m_Lost && listed) PostMessageW(m_Window, WM_DEMO_REOPEN, 0, 0);
+}
+
+void Demo::UnplugCamera() {
+  if (!m_Controller &&
+      FAILED(CoCreateInstance(CLSID_LmTestCameraController, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&m_Controller)))) {
+    std::fwprintf(stderr, L"The test camera's controller is not registered\n");
+    return;
+  }
+  std::wprintf(L"Unplugging the test camera\n");
+  if (m_Controller->Unplug() != S_OK) std::wprintf(L"No test camera is open\n");
+}
+
+void Demo::ReplugCamera() {
+  if (!m_Controller) return;
+  std::wprintf(L"Plugging the test camera back\n");
+  m_Controller->Replug();
+  // The camera's "available again" reaches the preview as a device-list change; without one,
+  // the timer reopens it.
+  SetTimer(m_Window, kReplugTimer, kReplugWaitMs, nullptr);
+}
+
+bool Demo::ReopenCamera(const wchar_t* Why) {
+  if (!m_Lost) return true;
+  // The lost device is still open (stopped): close it, then open the camera by its path.
+  m_Preview->Close();
+  bool opened = m_Preview->OpenDevice(m_DevicePath);
+  // The picture size chosen at the start, again.
+  const int32_t chosen = opened ? FindFormat(*m_Preview, kVideoWidth, kVideoHeight, false) : -1;
+  if (chosen >= 0) opened = m_Preview->SetStreamFormat(chosen);
+  if (!opened || !m_Preview->Start(m_Mode)) {
+    std::fwprintf(stderr, L"Cannot reopen the camera: error %d\n", m_Preview->ErrorStatus());
+    return false;
+  }
+  m_Lost = false;
+  ++m_Reopened;
+  std::wprintf(L"Camera reopened by its path %ls\n", Why);
+  SetStatus(L"The camera is back.");
+  return true;
+}
+
+// The scripted run's unplug and replug: true when the loss was reported and the camera came
+// back and delivers snapshots again.
+bool Demo::ExerciseUnplug(const std::function<void(DWORD)>& Pump) {
+  UnplugCamera();
+  for (int waited = 0; waited < 60 && !m_Lost; ++waited) Pump(50);
+  if (!m_Lost) {
+    std::fwprintf(stderr, L"U: the preview did not report the loss\n");
+    return false;
+  }
+  Pump(300);
+  const std::wstring screenshot = m_Options.Output + L"\\screenshot-lost.bmp";
+  if (SaveScreenshot(m_Window, screenshot)) std::wprintf(L"Screenshot: %ls\n", screenshot.c_str());
+  ReplugCamera();
+  for (int waited = 0; waited < 100 && m_Lost; ++waited) Pump(50);
+  if (m_Lost) {
+    std::fwprintf(stderr, L"G: the camera did not come back\n");
+    return false;
+  }
+  const int before = m_Snapshots;
+  RequestSnapshot();
+  for (int waited = 0; waited < 100 && m_Snapshots == before; ++waited) Pump(50);
+  const bool delivers = m_Snapshots > before;
+  std::wprintf(L"Unplug and replug: %ls\n", delivers ? L"the camera was lost, came back and delivers again"
+                                                      : L"no snapshot after the camera came back");
+  return delivers;
+}
+
 void Demo::RequestSnapshot() {
   if (!m_Preview->TakeSnapshot())
     std::fwprintf(stderr, L"TakeSnapshot failed: error %d\n", m_Preview->ErrorStatus());
@@ -261,9 +374,18 @@ bool Demo::CreateMainWindow() {
   RECT rect{0, 0, kVideoWidth + 2 * kMargin + playerRoom, kVideoHeight + 2 * kMargin};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   AdjustWindowRect(&rect, style, FALSE);
-  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale, F/P: device/format pages, R: record", style, 40, 40,
-                             rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, this);
-  return m_Window != nullptr;
+  m_Window = CreateWindowExW(0, kWindowClass,
+                             L"Lumora WebCamera demo - S: snapshot, M: stretch/scale, F/P: device/format pages, "
+                             L"R: record, U/G: unplug/replug the test camera",
+                             style, 40, 40, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                             wc.hInstance, this);
+  if (!m_Window) return false;
+  // The line of text, under the player.
+  m_Status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, kVideoWidth + 2 * kMargin,
+                             kPlayerHeight + 2 * kMargin, kPlayerWidth, kStatusHeight, m_Window, nullptr,
+                             wc.hInstance, nullptr);
+  if (m_Status) SendMessageW(m_Status, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  return true;
 }
 
 LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -280,6 +402,8 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
           demo->PlayRecording();
       }
       if (demo && demo->m_Recorder) return 0;  // the preview is closed while recording
+      if (demo && demo->m_Preview && WParam == 'U') demo->UnplugCamera();
+      if (demo && demo->m_Preview && WParam == 'G') demo->ReplugCamera();
       if (demo && demo->m_Preview && WParam == 'S') demo->RequestSnapshot();
       if (demo && demo->m_Preview && WParam == 'F') demo->m_Preview->ShowFilterDialog();
       if (demo && demo->m_Preview && WParam == 'P') {
@@ -302,6 +426,15 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
         demo->m_Preview->SetBounds(kMargin, kMargin, width, HIWORD(LParam) - 2 * kMargin);
         if (demo->m_Recorder) demo->m_Recorder->SetBounds(kMargin, kMargin, width, HIWORD(LParam) - 2 * kMargin);
         if (demo->m_Player) demo->m_Player->SetBounds(width + 2 * kMargin, kMargin, kPlayerWidth, kPlayerHeight);
+      }
+      return 0;
+    case WM_DEMO_REOPEN:
+      if (demo) demo->ReopenCamera(L"on OnVideoDevicesChange");
+      return 0;
+    case WM_TIMER:
+      if (demo && WParam == kReplugTimer) {
+        KillTimer(Window, kReplugTimer);
+        demo->ReopenCamera(L"after Replug (no device-list change came)");
       }
       return 0;
     case WM_DESTROY:
@@ -327,6 +460,8 @@ int Demo::Run() {
   m_Preview->SetBounds(kMargin, kMargin, kVideoWidth, kVideoHeight);
   m_Preview->SetAppearance(vlmLowered);
   m_Preview->SetOnSnapshot([this](TObject*, UINT_PTR image, bool&) { SaveSnapshot(image); });
+  m_Preview->SetOnDeviceLost([this](TObject*) { CameraLost(); });
+  m_Preview->SetOnVideoDevicesChange([this](TObject*) { DevicesChanged(); });
 
   const int device = m_Device = ChooseDevice();
   std::wprintf(L"Opening %d: %ls\n", device, device < devices->Count() ? (*devices)[device].c_str() : L"?");
@@ -334,6 +469,9 @@ int Demo::Run() {
     std::fwprintf(stderr, L"Open failed: error %d\n", m_Preview->ErrorStatus());
     return 1;
   }
+  if (device < m_Preview->VideoDevicePaths()->Count()) m_DevicePath = (*m_Preview->VideoDevicePaths())[device];
+  std::wprintf(L"Device path: %ls\n", m_DevicePath.c_str());
+  SetStatus(L"U unplugs the test camera, G plugs it back.");
   SelectFormat();
   std::wprintf(L"Format: %ldx%ld, %.2f frames per second\n", m_Preview->VideoSize().cx, m_Preview->VideoSize().cy,
                m_Preview->FrameRate());
@@ -371,6 +509,8 @@ int Demo::Run() {
       std::fwprintf(stderr, L"No snapshot arrived\n");
       status = 1;
     }
+    // U, then G, once: the loss shows, and the camera comes back by its path.
+    if (!ExerciseUnplug(pump)) status = 1;
     // Record a few seconds, then play the recording and keep a picture of it.
     if (StartRecording()) {
       pump(kScriptedRecordingMs);
