@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "framework/Classes.h"
 #include "framework/Sets.h"
@@ -102,6 +103,11 @@ LMWEBCAM_API bool ShowFilter(IBaseFilter* Filter, HWND Owner);
 LMWEBCAM_API bool ShowCapturePin(ICaptureGraphBuilder2* Builder, IBaseFilter* Filter, HWND Owner, SIZE* VideoSize,
                                  GUID* SubType, double* FrameRate, uint16_t* BitCount, uint32_t* Compression,
                                  uint32_t* BitRate);
+
+// A short name for a video subtype, as users know pixel formats: "RGB24", "RGB32", "RGB565",
+// "RGB555", "YUY2", "UYVY", "NV12", "I420", "IYUV", "YV12", "MJPG", "H264", ...; the four
+// characters of any other FOURCC subtype, and the GUID's text for anything else.
+LMWEBCAM_API std::wstring LmVideoSubTypeName(const GUID& SubType);
 
 // Binds the device at position Index of Category (the order EnumDevices counts in) to a
 // filter. Filter is cleared first; the result is true exactly when it holds the device.

@@ -48,6 +48,8 @@ TEST(PlayerCraftedHeader, SnapshotsNeverPromiseMorePixelsThanTheirBlockHolds) {
       {"height 480", offsetof(BITMAPINFOHEADER, biHeight), 480, 4},
       {"32 bits per pixel", offsetof(BITMAPINFOHEADER, biBitCount), 32, 2},
   };
+  // The shared host is made on this thread, which outlives the GUI threads of the tries.
+  const HWND host = previewtest::SharedHost();
   playertest::TempFolder folder;
   int delivered = 0;
   for (const Edit& edit : edits) {
@@ -59,7 +61,7 @@ TEST(PlayerCraftedHeader, SnapshotsNeverPromiseMorePixelsThanTheirBlockHolds) {
     ASSERT_TRUE(previewtest::RunsOnGuiThreadWithin(
         [&] {
           PlayerProbe player;
-          player.SetParentWindow(previewtest::SharedHost());
+          player.SetParentWindow(host);
           player.SetBounds(10, 10, 160, 120);
           bool seen = false;
           player.SetOnSnapshot([&](TObject*, UINT_PTR Image, bool&) {

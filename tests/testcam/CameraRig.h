@@ -75,6 +75,8 @@ int DecodeCounter(const BYTE* Picture, LONG Width, LONG Height);
 // Whether the centre of each colour bar, on the middle row of a bottom-up RGB24 picture of
 // frame Counter, has the documented colour within Tolerance per channel.
 bool BarsMatch(const BYTE* Picture, LONG Width, LONG Height, int Counter, int Tolerance);
+// The bottom-up RGB24 picture of Width x Height pixels on screen at the client origin of Window.
+std::vector<BYTE> ScreenPicture(HWND Window, LONG Width, LONG Height);
 
 // Collects what a Sample Grabber delivers (on the streaming thread).
 class SampleCollector : public fakes::FakeComObject<ISampleGrabberCB> {

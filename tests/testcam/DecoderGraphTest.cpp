@@ -121,35 +121,6 @@ TEST(TestDecoderGraph, RgbGrabberConnectsThroughTheAviDecompressorForYuy2AndMjpg
   }
 }
 
-// The bottom-up RGB24 picture of Width x Height pixels on screen at the client origin of Window.
-std::vector<BYTE> ScreenPicture(HWND Window, LONG Width, LONG Height) {
-  POINT origin{0, 0};
-  ClientToScreen(Window, &origin);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = Width;
-  info.bmiHeader.biHeight = Height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<BYTE> picture(lm::Rgb24ImageBytes(Width, Height));
-  void* bits = nullptr;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap && bits) {
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, Width, Height, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    std::memcpy(picture.data(), bits, picture.size());
-    SelectObject(memory, previous);
-  }
-  if (bitmap) DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return picture;
-}
-
 // The camera's preview, as an application shows it: the capture graph builder adds the Video
 // Renderer, whose window is placed in a host window; the picture is read from the screen.
 TEST(TestDecoderGraph, CaptureGraphBuilderRendersThePreviewOfEverySubtype) {

@@ -1,6 +1,7 @@
 #include "webcam/LmWebCamera.h"
 
 #include <oleauto.h>
+#include <uuids.h>
 
 #include <stdexcept>
 #include <string>
@@ -145,4 +146,37 @@ void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int3
   SelectObject(DC, previousPen);
   DeleteObject(pen);
   SelectObject(DC, previousBrush);
+}
+
+std::wstring LmVideoSubTypeName(const GUID& SubType) {
+  struct Named {
+    const GUID* SubType;
+    const wchar_t* Name;
+  };
+  // Subtypes whose GUID is not built from a FOURCC.
+  static const Named kNames[] = {{&MEDIASUBTYPE_RGB24, L"RGB24"},   {&MEDIASUBTYPE_RGB32, L"RGB32"},
+                                 {&MEDIASUBTYPE_RGB565, L"RGB565"}, {&MEDIASUBTYPE_RGB555, L"RGB555"},
+                                 {&MEDIASUBTYPE_RGB8, L"RGB8"},     {&MEDIASUBTYPE_ARGB32, L"ARGB32"}};
+  for (const Named& named : kNames)
+    if (IsEqualGUID(SubType, *named.SubType)) return named.Name;
+  // {XXXXXXXX-0000-0010-8000-00AA00389B71}: XXXXXXXX is the FOURCC.
+  static const GUID kFourccBase = {0, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  GUID base = SubType;
+  base.Data1 = 0;
+  if (IsEqualGUID(base, kFourccBase)) {
+    std::wstring name;
+    for (int shift = 0; shift < 32; shift += 8) {
+      const wchar_t c = static_cast<wchar_t>((SubType.Data1 >> shift) & 0xFF);
+      if (c < 0x20 || c > 0x7E) {
+        name.clear();
+        break;
+      }
+      name += c;
+    }
+    while (!name.empty() && name.back() == L' ') name.pop_back();
+    if (!name.empty()) return name;
+  }
+  wchar_t text[40] = {};
+  StringFromGUID2(SubType, text, 40);
+  return text;
 }
