@@ -330,6 +330,8 @@ bool Demo::StartRecording() {
     m_Preview->Close();
     m_Preview->SetVisible(false);
   }
+  // The recorder opens the device anew (a lost test camera is a working one once reopened).
+  m_Lost = false;
   m_Recorder = std::make_unique<TVLmRecord>(nullptr);
   m_Recorder->SetParentWindow(m_Window);
   m_Recorder->SetBounds(bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top);
@@ -518,6 +520,8 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
           demo->PlayRecording();
       }
       if (demo && demo->m_Recorder) return 0;  // the preview is closed while recording
+      // A lost camera cannot run: until it is back, only G (or another camera, C) helps.
+      if (demo && demo->m_Lost && WParam != 'G' && WParam != 'C') return 0;
       if (demo && demo->m_Preview && WParam == 'U') demo->UnplugCamera();
       if (demo && demo->m_Preview && WParam == 'G') demo->ReplugCamera();
       if (demo && demo->m_Preview && WParam == 'S') demo->RequestSnapshot();
