@@ -1,0 +1,53 @@
+#pragma once
+
+// Turns one video frame in a camera's or a decoder's own format into the picture a snapshot
+// hands out: a bottom-up 24-bit DIB (blue, green, red; rows of Width * 3 bytes rounded up to a
+// multiple of 4; |Height| rows). Internal to the camera library; the test environment's
+// decoder uses the same code.
+//
+// Formats: YUY2, UYVY, NV12, I420 (and IYUV), YV12, RGB32, RGB24, RGB565, RGB555 and MJPG
+// (decoded with WIC; a frame without Huffman tables, as cameras send them, gets the standard
+// tables of the JPEG specification's annex K inserted before decoding).
+//
+// YUV is BT.601 with limited range (Y 16..235, chroma 16..240) unless FrameFormat says
+// otherwise; MJPG follows its own (JFIF: full range). YUV frames are top-down whatever the sign
+// of the height; RGB frames are bottom-up for a positive height and top-down for a negative
+// one. The result is always bottom-up.
+
+#include <windows.h>
+
+#include <strmif.h>
+
+#include <cstddef>
+
+namespace lm {
+
+struct FrameFormat {
+  GUID SubType = GUID_NULL;  // MEDIASUBTYPE_...
+  LONG Width = 0;            // biWidth
+  LONG Height = 0;           // biHeight, with its sign
+  bool FullRange = false;    // YUV samples span 0..255
+  bool Bt709 = false;        // YUV uses the BT.709 matrix
+};
+
+// The frame format of a video media type (FORMAT_VideoInfo or FORMAT_VideoInfo2, whose
+// extended colour information sets FullRange and Bt709); false for anything else.
+bool FrameFormatOf(const AM_MEDIA_TYPE& Type, FrameFormat& Format);
+
+// Whether frames of Format can be converted (a known subtype, a width and height that the
+// subtype allows: even for the 4:2:2 and 4:2:0 formats, 1..16384 in all).
+bool CanConvertFrame(const FrameFormat& Format);
+
+// The fewest bytes a frame of Format holds; 0 for MJPG, whose frames vary in length.
+size_t MinimumFrameBytes(const FrameFormat& Format);
+
+// Bytes of the converted picture of a Width x Height frame (the sign of Height ignored).
+size_t Rgb24ImageBytes(LONG Width, LONG Height);
+
+// Converts the frame at Source (Length bytes) into Target, which holds Rgb24ImageBytes bytes.
+// False, with Target undefined, when the format cannot be converted, the frame is too short,
+// or an MJPG frame does not decode to exactly Width x |Height| pixels. Never reads past
+// Source + Length. MJPG decoding needs COM initialised on the calling thread.
+bool ConvertFrame(const FrameFormat& Format, const BYTE* Source, size_t Length, BYTE* Target);
+
+}  // namespace lm
