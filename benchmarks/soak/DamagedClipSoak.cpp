@@ -146,9 +146,10 @@ int DamagedClipWorker(const std::wstring& ClipFolder, int Count, int First, cons
   // A warm-up with a good clip, so that what the first play creates once is not counted.
   PlayWithPlayer(ClipFolder + L"\\" + kDamagedSources[1], host.Handle(), dog);
   PlayByHand(ClipFolder + L"\\" + kDamagedSources[1], host.Handle(), dog);
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring path = std::wstring(temp) + L"LmSoak-damaged-" + std::to_wstring(GetCurrentProcessId()) + L".avi";
+  // The copy goes beside the report, in the parent's work folder, which goes with the parent
+  // (a worker ended in a hang cannot remove it).
+  const std::wstring path = Report.substr(0, Report.find_last_of(L'\\') + 1) + L"copy-" +
+                            std::to_wstring(GetCurrentProcessId()) + L".avi";
   for (; current < static_cast<int>(copies.size()); ++current) {
     const std::vector<BYTE>& bytes = copies[static_cast<size_t>(current)].Bytes;
     if (!playertest::WriteFileBytes(path, bytes.data(), bytes.size())) {
@@ -252,6 +253,10 @@ DamagedFigures RunDamagedClips(const std::wstring& ClipFolder, int Count, const 
         figures.PlayerGrowth = figures.PlayerGrowth + player;
         figures.HandWrittenGrowth = figures.HandWrittenGrowth + byHand;
         const bool opened = ours == "opened";
+        if (player.Gdi || player.User || byHand.Gdi || byHand.User)
+          figures.ObjectChanges.push_back(copies[static_cast<size_t>(index)].Name + L" (" + Widen(ours) + L"): GDI " +
+                                          std::to_wstring(player.Gdi) + L" / " + std::to_wstring(byHand.Gdi) + L", USER " +
+                                          std::to_wstring(player.User) + L" / " + std::to_wstring(byHand.User));
         figures.PlayerMemoryByOutcome[opened] += player.PrivateBytes;
         figures.HandWrittenMemoryByOutcome[opened] += byHand.PrivateBytes;
         ++figures.Played;

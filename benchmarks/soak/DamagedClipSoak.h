@@ -31,6 +31,9 @@ struct DamagedFigures {
   // Private bytes summed over the copies the player refused [0] and opened [1].
   int64_t PlayerMemoryByOutcome[2] = {0, 0};
   int64_t HandWrittenMemoryByOutcome[2] = {0, 0};
+  // The copies after whose play GDI or USER objects changed: "copy (outcome): GDI player / by
+  // hand, USER player / by hand".
+  std::vector<std::wstring> ObjectChanges;
 
   bool Failed() const { return !OwnHangs.empty() || !Crashes.empty() || !UnexpectedErrors.empty() || Played < Copies; }
 };
