@@ -1,21 +1,63 @@
-# Settings shared by every product target: Unicode Win32, warnings on, no vendor extensions.
+include(GNUInstallDirs)
+
+# The project's warnings. The public-header check uses them alone; lm_project_options adds them
+# to everything the project compiles.
+add_library(lm_warnings INTERFACE)
+if(MSVC)
+  target_compile_options(lm_warnings INTERFACE /W4 /permissive- /utf-8 /EHsc)
+else()
+  target_compile_options(lm_warnings INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+  # Windows headers of mingw-w64 declare interfaces with non-virtual destructors.
+  target_compile_options(lm_warnings INTERFACE -Wno-non-virtual-dtor)
+endif()
+
+# The project's own build settings: warnings, the source root as include path (so that sources
+# reach internal headers such as "webcam/src/LmComPtr.h"), and lean Windows headers for an
+# older Windows. Private to the project: targets link it PRIVATE, so no installed target
+# carries it. (The public headers need none of these definitions but UNICODE, which the
+# libraries pass on themselves.)
 add_library(lm_project_options INTERFACE)
 target_compile_definitions(lm_project_options INTERFACE
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_include_directories(lm_project_options INTERFACE ${PROJECT_SOURCE_DIR})
-if(MSVC)
-  target_compile_options(lm_project_options INTERFACE /W4 /permissive- /utf-8 /EHsc)
-else()
-  target_compile_options(lm_project_options INTERFACE -Wall -Wextra -Wpedantic
-    -Wno-missing-field-initializers)
-  # Windows headers of mingw-w64 declare interfaces with non-virtual destructors.
-  target_compile_options(lm_project_options INTERFACE -Wno-non-virtual-dtor)
-endif()
+target_link_libraries(lm_project_options INTERFACE lm_warnings)
 
-# Builds one DLL of the product: its export macro is defined only while the DLL itself compiles.
+# The libraries that make up the installed package, in the order they are added.
+set_property(GLOBAL PROPERTY LM_PACKAGE_LIBRARIES "")
+
+# Builds one DLL of the product, installed into the package as Lumora10::<EXPORT_NAME>.
+#
+#   EXPORT_MACRO    defined only while the DLL itself compiles (its headers then export)
+#   PUBLIC_HEADERS  the headers users include, installed as include/<folder>/<name>
+#   LINK            what the public headers need of their users: project libraries whose types
+#                   they use, and system libraries (by name) whose declarations they use
+#   PRIVATE_LINK    what only the DLL's own code calls
+#
+# Usage requirements (C++20, UNICODE, the include folder, LINK) are PUBLIC; the project's own
+# options (lm_project_options) stay PRIVATE.
 function(lm_add_library name)
-  cmake_parse_arguments(ARG "" "EXPORT_MACRO" "SOURCES;LINK" ${ARGN})
-  add_library(${name} SHARED ${ARG_SOURCES})
-  target_link_libraries(${name} PUBLIC lm_project_options ${ARG_LINK})
-  target_compile_definitions(${name} PRIVATE ${ARG_EXPORT_MACRO})
+  cmake_parse_arguments(ARG "" "EXPORT_MACRO;EXPORT_NAME" "SOURCES;PUBLIC_HEADERS;LINK;PRIVATE_LINK" ${ARGN})
+  add_library(${name} SHARED ${ARG_SOURCES} ${ARG_PUBLIC_HEADERS})
+  add_library(Lumora10::${ARG_EXPORT_NAME} ALIAS ${name})
+  set_target_properties(${name} PROPERTIES EXPORT_NAME ${ARG_EXPORT_NAME})
+  target_compile_features(${name} PUBLIC cxx_std_20)
+  target_compile_definitions(${name} PUBLIC UNICODE _UNICODE PRIVATE ${ARG_EXPORT_MACRO})
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_link_libraries(${name} PUBLIC ${ARG_LINK} PRIVATE lm_project_options ${ARG_PRIVATE_LINK})
+
+  # The public headers, with the folder users write in front ("webcam/LmPreview.h").
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(headers)
+  foreach(header IN LISTS ARG_PUBLIC_HEADERS)
+    list(APPEND headers ${folder}/${header})
+  endforeach()
+  set_target_properties(${name} PROPERTIES LM_PUBLIC_HEADERS "${headers}")
+  set_property(GLOBAL APPEND PROPERTY LM_PACKAGE_LIBRARIES ${name})
+
+  install(TARGETS ${name} EXPORT Lumora10Targets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
+  install(FILES ${ARG_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder} COMPONENT Development)
 endfunction()

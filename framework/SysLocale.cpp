@@ -3,7 +3,8 @@
 TSysLocale ReadSysLocale() {
   const LCID lcid = GetUserDefaultLCID();
   const LANGID language = LANGIDFROMLCID(lcid);
-  return TSysLocale{lcid, PRIMARYLANGID(language), SUBLANGID(language)};
+  // The macros mask and shift in int; the parts fit a LANGID.
+  return TSysLocale{lcid, static_cast<LANGID>(PRIMARYLANGID(language)), static_cast<LANGID>(SUBLANGID(language))};
 }
 
 TSysLocale SysLocale = ReadSysLocale();

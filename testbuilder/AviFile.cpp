@@ -3,6 +3,7 @@
 #include <dshow.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <numeric>
 

@@ -9,9 +9,11 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${BUILD_DIR:-$root/build}"
+# The demo runs a Release build of its own; the tests keep their Debug build in build_dir.
+release_dir="${RELEASE_BUILD_DIR:-$build_dir/release}"
 
 "$root/tools/setup-debian.sh"
-BUILD_DIR="$build_dir" "$root/tools/build.sh"
+BUILD_DIR="$release_dir" BUILD_TYPE=Release "$root/tools/build.sh" -DLM_BUILD_TESTS=OFF
 
 output="$build_dir/demo-output"
 mkdir -p "$output"
@@ -29,15 +31,15 @@ rm -f "$output/recording.avi"
 # The demo prefix gets the test camera and, since Wine's capture graph builder cannot write
 # files, the test capture graph builder (testbuilder/), as the test prefix does.
 status=0
-LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDemo.exe" "${args[@]}" "$@" || status=$?
+LM_WINEPREFIX="$release_dir/demo-wineprefix" "$release_dir/wine-run" "$release_dir/bin/LmDemo.exe" "${args[@]}" "$@" || status=$?
 # The design-time library in a small designer host: headless, a screenshot of the designer and
 # one of the property dialog in each language; with a display, the designer stays open.
 design_args=(--output "Z:${output//\//\\}")
 if [ -z "${DISPLAY:-}" ]; then
-  LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
-  LC_ALL=ja_JP.UTF-8 LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
+  LM_WINEPREFIX="$release_dir/demo-wineprefix" "$release_dir/wine-run" "$release_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
+  LC_ALL=ja_JP.UTF-8 LM_WINEPREFIX="$release_dir/demo-wineprefix" "$release_dir/wine-run" "$release_dir/bin/LmDesignDemo.exe" "${design_args[@]}" --scripted
 else
-  LM_WINEPREFIX="$build_dir/demo-wineprefix" "$build_dir/wine-run" "$build_dir/bin/LmDesignDemo.exe" "${design_args[@]}"
+  LM_WINEPREFIX="$release_dir/demo-wineprefix" "$release_dir/wine-run" "$release_dir/bin/LmDesignDemo.exe" "${design_args[@]}"
 fi
 echo "Output folder: $output"
 ls -1 "$output"

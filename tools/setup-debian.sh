@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   cmake make
   g++-mingw-w64-x86-64-posix
+  # The second compiler (cmake/clang-mingw-w64-x86_64.cmake): clang with lld, on GCC's libstdc++.
+  clang lld
   wine wine64
   xvfb xauth
   googletest

@@ -26,7 +26,7 @@ using previewtest::RunsOnGuiThreadWithin;
 
 namespace {
 
-constexpr int kClosed = 1, kOpen = 2, kRunning = 6, kPaused = 18, kStopped = 258;
+constexpr int kClosed = 1, kOpen = 2, kRunning = 6, kPaused = 18;
 
 // The two-band clip: its top half and its bottom half (tests/player/CMakeLists: bands25.avi).
 constexpr COLORREF kTopColour = RGB(0x20, 0x40, 0xC0);
