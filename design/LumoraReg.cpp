@@ -21,7 +21,7 @@ std::wstring TVLmUiEditor::GetVerb(int32_t Index) {
     case 0:
       return L"Lumora10 VCL Lumora Component";
     case 1:
-      return L"Copyright (C) 2026 Lumora Corporation";
+      return L"Copyright (C) 2026 Lumora Project";
     case 2:
       return L"-";  // the designer draws a separator line
     case 3:

@@ -3,20 +3,24 @@
 // snapshots as BMP files and records the camera into an AVI file; given a clip, it plays it
 // beside the preview in a loop, and a recording once it is made.
 //
-//   LmDemo.exe [--device N] [--clip FILE] [--output DIR] [--scripted]
+//   LmDemo.exe [--device N | --camera NAME] [--format "MJPG 1280x720"] [--clip FILE]
+//              [--output DIR] [--scripted]
 //
 // Interactive: S saves a snapshot, M switches stretch and scale, F shows the device's property
-// pages, P its capture pin's format pages, R starts recording into DIR\recording.avi and, pressed
-// again, stops it and plays the recording; closing the window ends the demo. --scripted runs a
-// short session unattended: it previews for two seconds, saves a snapshot and a screenshot of
-// the window into DIR, records three seconds, plays the recording, saves a snapshot of it,
-// prints the paths and exits.
+// pages, P its capture pin's format pages, C opens the next camera, N selects the camera's next
+// format, R starts recording into DIR\recording.avi and, pressed again, stops it and plays the
+// recording; closing the window ends the demo. --scripted runs a short session unattended: it
+// previews for two seconds, saves a snapshot and a screenshot of the window into DIR, records
+// three seconds, plays the recording, saves a snapshot of it; then, when the UVC test camera
+// is there, previews it in YUY2, MJPG and NV12 and saves a snapshot of each; it prints the
+// paths and exits.
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +34,8 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"LmDemoWindow";
 constexpr wchar_t kDefaultDevice[] = L"Lumora Test Camera";
+// The test camera whose formats are those of a typical USB camera.
+constexpr wchar_t kUsbCamera[] = L"Lumora Test Camera (UVC)";
 constexpr int kVideoWidth = 640;
 constexpr int kVideoHeight = 480;
 constexpr int kMargin = 10;
@@ -42,6 +48,8 @@ constexpr double kRecordingFrameRate = 15.0;
 
 struct DemoOptions {
   int Device = -1;  // -1: the test camera if present, else the first device
+  std::wstring Camera;  // a device by its name
+  std::wstring Format;  // a format by its pixel format and size, "MJPG 1280x720"
   std::wstring Output = L".";
   std::wstring Clip;  // a video file played beside the preview
   bool Scripted = false;
@@ -53,6 +61,10 @@ DemoOptions ParseOptions(int argc, wchar_t** argv) {
     const std::wstring arg = argv[i];
     if (arg == L"--device" && i + 1 < argc)
       options.Device = _wtoi(argv[++i]);
+    else if (arg == L"--camera" && i + 1 < argc)
+      options.Camera = argv[++i];
+    else if (arg == L"--format" && i + 1 < argc)
+      options.Format = argv[++i];
     else if (arg == L"--output" && i + 1 < argc)
       options.Output = argv[++i];
     else if (arg == L"--clip" && i + 1 < argc)
@@ -79,6 +91,14 @@ private:
   void SaveSnapshot(UINT_PTR ImageHandle);
   void RequestSnapshot();
   void SelectFormat();
+  // Opens the next camera of the list (C), selects the camera's next format (N).
+  void NextCamera();
+  void NextFormat();
+  // Stops, selects entry Index, starts again; prints what it does.
+  bool UseFormat(int32_t Index);
+  // Previews the UVC test camera in each of its pixel formats and keeps a snapshot of each.
+  bool SnapshotEveryFormatOfTheUsbCamera(const std::function<void(DWORD)>& Pump);
+  void ShowTitle();
   void StartPlayer();
   void SaveClipSnapshot(UINT_PTR ImageHandle);
   std::wstring RecordingPath() const { return m_Options.Output + L"\\recording.avi"; }
@@ -101,6 +121,7 @@ private:
 };
 
 int Demo::ChooseDevice() const {
+  if (!m_Options.Camera.empty()) return m_Preview->VideoDevices()->IndexOf(m_Options.Camera);
   if (m_Options.Device >= 0) return m_Options.Device;
   const int testCamera = m_Preview->VideoDevices()->IndexOf(kDefaultDevice);
   return testCamera >= 0 ? testCamera : 0;
@@ -120,32 +141,119 @@ void Demo::SaveSnapshot(UINT_PTR ImageHandle) {
   GlobalUnlock(block);
 }
 
-// The index of the first of Control's formats with the given picture size, or -1; with List,
-// every format is printed on the way. The listing loads each entry into the format properties,
-// so the chosen one differs from them afterwards and SetStreamFormat applies it.
-int32_t FindFormat(TVLmCaptureControl& Control, LONG Width, LONG Height, bool List) {
+// "MJPG 1280x720": entry Index of Control's formats by its pixel format and size. Loads the
+// entry into the format properties.
+std::wstring FormatName(TVLmCaptureControl& Control, int32_t Index) {
+  if (!Control.GetStreamFormat(Index)) return std::wstring();
+  const SIZE size = Control.VideoSize();
+  return LmVideoSubTypeName(Control.VideoSubType()) + L" " + std::to_wstring(size.cx) + L"x" + std::to_wstring(size.cy);
+}
+
+// The index of the first of Control's formats named Name ("MJPG 1280x720"), or with the given
+// picture size when Name is empty; -1 when there is none. With List, every format is printed
+// on the way. The listing loads each entry into the format properties, so the chosen one
+// differs from them afterwards and SetStreamFormat applies it.
+int32_t FindFormat(TVLmCaptureControl& Control, LONG Width, LONG Height, bool List, const std::wstring& Name = L"") {
   const int32_t count = Control.GetStreamFormats();
   int32_t chosen = -1;
   for (int32_t i = 0; i < count; ++i) {
-    if (!Control.GetStreamFormat(i)) continue;
+    const std::wstring name = FormatName(Control, i);
+    if (name.empty()) continue;
     const SIZE size = Control.VideoSize();
     if (List)
-      std::wprintf(L"  format %d: %ldx%ld, %.2f (%.2f to %.2f) frames per second\n", i, size.cx, size.cy,
-                   Control.FrameRate(), Control.MinimumFrameRate(), Control.MaximumFrameRate());
-    if (size.cx == Width && size.cy == Height && chosen < 0) chosen = i;
+      std::wprintf(L"  format %d: %ls, %.2f (%.2f to %.2f) frames per second\n", i, name.c_str(), Control.FrameRate(),
+                   Control.MinimumFrameRate(), Control.MaximumFrameRate());
+    const bool wanted = Name.empty() ? size.cx == Width && size.cy == Height : name == Name;
+    if (wanted && chosen < 0) chosen = i;
   }
   return chosen;
 }
 
-// Lists the device's formats and selects the one that fills the window, when there is one.
+// Lists the device's formats and selects the one asked for, or else the one that fills the
+// window, when there is one.
 void Demo::SelectFormat() {
-  const int32_t chosen = FindFormat(*m_Preview, kVideoWidth, kVideoHeight, true);
+  const int32_t chosen = FindFormat(*m_Preview, kVideoWidth, kVideoHeight, true, m_Options.Format);
   if (chosen < 0) {
+    if (!m_Options.Format.empty()) std::fwprintf(stderr, L"No format %ls\n", m_Options.Format.c_str());
     m_Preview->GetStreamFormat(-1);
     return;
   }
   if (!m_Preview->SetStreamFormat(chosen))
     std::fwprintf(stderr, L"SetStreamFormat failed: error %d\n", m_Preview->ErrorStatus());
+}
+
+bool Demo::UseFormat(int32_t Index) {
+  const std::wstring name = FormatName(*m_Preview, Index);
+  if (m_Preview->State() == vlmStateRunning) m_Preview->Stop();
+  if (!m_Preview->SetStreamFormat(Index) || !m_Preview->Start(m_Mode)) {
+    std::fwprintf(stderr, L"Cannot preview in %ls: error %d\n", name.c_str(), m_Preview->ErrorStatus());
+    return false;
+  }
+  std::wprintf(L"Format: %ls at %.2f frames per second\n", name.c_str(), m_Preview->FrameRate());
+  ShowTitle();
+  return true;
+}
+
+void Demo::NextFormat() {
+  const int32_t count = m_Preview->GetStreamFormats();
+  if (count <= 0) return;
+  // The selected entry is the one GetStreamFormat(-1) loads: its place in the list is found
+  // by its name.
+  const std::wstring current = FormatName(*m_Preview, -1);
+  int32_t index = 0;
+  while (index < count && FormatName(*m_Preview, index) != current) ++index;
+  UseFormat((index + 1) % count);
+}
+
+void Demo::NextCamera() {
+  const int count = m_Preview->VideoDevices()->Count();
+  if (count < 2) return;
+  m_Preview->Close();
+  m_Device = (m_Device + 1) % count;
+  std::wprintf(L"Opening %d: %ls\n", m_Device, (*m_Preview->VideoDevices())[m_Device].c_str());
+  if (!m_Preview->Open(m_Device)) {
+    std::fwprintf(stderr, L"Open failed: error %d\n", m_Preview->ErrorStatus());
+    return;
+  }
+  SelectFormat();
+  if (!m_Preview->Start(m_Mode)) std::fwprintf(stderr, L"Start failed: error %d\n", m_Preview->ErrorStatus());
+  ShowTitle();
+}
+
+void Demo::ShowTitle() {
+  const TStringList* devices = m_Preview->VideoDevices();
+  std::wstring title = L"Lumora WebCamera demo - ";
+  if (m_Device >= 0 && m_Device < devices->Count()) title += (*devices)[m_Device] + L", ";
+  title += FormatName(*m_Preview, -1) + L" - S snapshot, M stretch/scale, C camera, N format, F/P pages, R record";
+  SetWindowTextW(m_Window, title.c_str());
+}
+
+bool Demo::SnapshotEveryFormatOfTheUsbCamera(const std::function<void(DWORD)>& Pump) {
+  const int camera = m_Preview->VideoDevices()->IndexOf(kUsbCamera);
+  if (camera < 0) return true;  // not installed: nothing to show
+  m_Preview->Close();
+  m_Device = camera;
+  if (!m_Preview->Open(camera)) {
+    std::fwprintf(stderr, L"Cannot open %ls: error %d\n", kUsbCamera, m_Preview->ErrorStatus());
+    return false;
+  }
+  bool all = true;
+  for (const wchar_t* format : {L"YUY2 640x480", L"MJPG 640x480", L"NV12 640x480"}) {
+    const int32_t index = FindFormat(*m_Preview, 0, 0, false, format);
+    const int before = m_Snapshots;
+    if (index >= 0 && UseFormat(index)) {
+      Pump(1000);
+      RequestSnapshot();
+      for (int waited = 0; waited < 100 && m_Snapshots == before; ++waited) Pump(50);
+    }
+    if (m_Snapshots == before) {
+      std::fwprintf(stderr, L"No snapshot of %ls in %ls\n", kUsbCamera, format);
+      all = false;
+    } else {
+      std::wprintf(L"  that was %ls in %ls\n", kUsbCamera, format);
+    }
+  }
+  return all;
 }
 
 // The player beside the preview; whatever it plays starts again whenever it ends.
@@ -261,7 +369,7 @@ bool Demo::CreateMainWindow() {
   RECT rect{0, 0, kVideoWidth + 2 * kMargin + playerRoom, kVideoHeight + 2 * kMargin};
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   AdjustWindowRect(&rect, style, FALSE);
-  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo - S: snapshot, M: stretch/scale, F/P: device/format pages, R: record", style, 40, 40,
+  m_Window = CreateWindowExW(0, kWindowClass, L"Lumora WebCamera demo", style, 40, 40,
                              rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, wc.hInstance, this);
   return m_Window != nullptr;
 }
@@ -289,6 +397,8 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
         demo->m_Preview->ShowCapturePinDialog();
         if (running) demo->m_Preview->Start(demo->m_Mode);
       }
+      if (demo && demo->m_Preview && WParam == 'C') demo->NextCamera();
+      if (demo && demo->m_Preview && WParam == 'N') demo->NextFormat();
       if (demo && demo->m_Preview && WParam == 'M') {
         demo->m_Mode = demo->m_Mode == vlmVideoStretch ? vlmVideoScale : vlmVideoStretch;
         demo->m_Preview->Stop();
@@ -329,14 +439,14 @@ int Demo::Run() {
   m_Preview->SetOnSnapshot([this](TObject*, UINT_PTR image, bool&) { SaveSnapshot(image); });
 
   const int device = m_Device = ChooseDevice();
-  std::wprintf(L"Opening %d: %ls\n", device, device < devices->Count() ? (*devices)[device].c_str() : L"?");
+  std::wprintf(L"Opening %d: %ls\n", device, device >= 0 && device < devices->Count() ? (*devices)[device].c_str() : L"?");
   if (!m_Preview->Open(device)) {
     std::fwprintf(stderr, L"Open failed: error %d\n", m_Preview->ErrorStatus());
     return 1;
   }
   SelectFormat();
-  std::wprintf(L"Format: %ldx%ld, %.2f frames per second\n", m_Preview->VideoSize().cx, m_Preview->VideoSize().cy,
-               m_Preview->FrameRate());
+  std::wprintf(L"Format: %ls, %.2f frames per second\n", FormatName(*m_Preview, -1).c_str(), m_Preview->FrameRate());
+  ShowTitle();
   ShowWindow(m_Window, SW_SHOWNORMAL);
   if (!m_Options.Clip.empty()) StartPlayer();
   if (!m_Preview->Start(m_Mode)) {
@@ -390,6 +500,7 @@ int Demo::Run() {
     } else {
       status = 1;
     }
+    if (!SnapshotEveryFormatOfTheUsbCamera(pump)) status = 1;
     DestroyWindow(m_Window);
   } else {
     MSG msg;

@@ -28,8 +28,13 @@
 // Stop, whichever filter the graph stops first.
 //
 // The AVI File Writer has one input pin "In" that accepts MEDIATYPE_Video with
-// FORMAT_VideoInfo and writes each sample as one chunk of an AVI 1.0 file (RIFF "AVI ", one
-// video stream, an idx1 index):
+// FORMAT_VideoInfo, uncompressed (RGB) or not (YUY2, NV12, MJPG, ...), and writes each sample
+// as one chunk of an AVI 1.0 file (RIFF "AVI ", one video stream, an idx1 index):
+//   - the stream header's handler is the compression's FOURCC ("DIB " for RGB), "strf" is the
+//     format's BITMAPINFOHEADER (with its colour table, if any); chunks are "00db" for RGB and
+//     "00dc" for every other compression, each as long as its sample (MJPG frames vary), and
+//     the index marks sync points (every frame of a format without temporal compression) as
+//     key frames;
 //   - IFileSinkFilter2: SetFileName (only while stopped), GetCurFile, SetMode / GetMode with 0
 //     or AM_FILE_OVERWRITE; SetFileName refuses, with CreateFileW's error, a name that cannot
 //     be opened for writing (it opens the file to see, and deletes it again if it made it), so

@@ -1,16 +1,9 @@
 #pragma once
 
-// The formats that every pin of the camera offers (pure logic, no COM objects).
-//
-//   index  size       format block
-//   0      160 x 120  FORMAT_VideoInfo   (the default, at 30 frames per second)
-//   1      320 x 240  FORMAT_VideoInfo
-//   2      640 x 480  FORMAT_VideoInfo
-//   3      1280 x 720 FORMAT_VideoInfo
-//   4      162 x 120  FORMAT_VideoInfo   (rows padded: width * 3 is not a multiple of 4)
-//   5      320 x 240  FORMAT_VideoInfo2
-//
-// All are MEDIATYPE_Video / MEDIASUBTYPE_RGB24, bottom-up, at 5 to 60 frames per second.
+// The formats that the camera's pins offer (pure logic, no COM objects). Each variant of the
+// camera has its own list (LmTestCam.h shows them); every format is MEDIATYPE_Video, at 5
+// frames per second up to the capability's highest rate, 30 frames per second by default (or
+// the highest rate where that is lower).
 
 #include <windows.h>
 
@@ -23,29 +16,43 @@
 namespace lmcam {
 
 struct Capability {
+  GUID SubType;  // MEDIASUBTYPE_RGB24, _YUY2, _MJPG or _NV12
   LONG Width;
   LONG Height;
-  GUID FormatType;  // FORMAT_VideoInfo or FORMAT_VideoInfo2
+  GUID FormatType;                  // FORMAT_VideoInfo or FORMAT_VideoInfo2
+  REFERENCE_TIME MinFrameInterval;  // the highest rate, in 100 ns units
 };
 
-const std::vector<Capability>& Capabilities();
+using CapabilityList = std::vector<Capability>;
 
-// Bytes of one picture: rows of Width * 3 bytes rounded up to a multiple of 4.
-DWORD ImageSize(LONG Width, LONG Height);
+// "Lumora Test Camera" and "... (Preview Pin)": RGB24 only.
+const CapabilityList& RgbCameraCapabilities();
+// "Lumora Test Camera (UVC)": YUY2, MJPG and NV12, as a typical USB camera offers them.
+const CapabilityList& UvcCameraCapabilities();
+
+// Bytes of one RGB24 row (padded to a multiple of 4).
 LONG RowStride(LONG Width);
+// Bytes of one frame of Cap: the picture for the uncompressed formats, the most that one MJPG
+// frame may take.
+DWORD ImageSize(const Capability& Cap);
+// The interval that the capability's type has by default.
+REFERENCE_TIME DefaultFrameInterval(const Capability& Cap);
 
-// The type of capability Index at the given frame interval (100 ns units).
-MediaType CapabilityType(size_t Index, REFERENCE_TIME FrameInterval);
-// The 128-byte VIDEO_STREAM_CONFIG_CAPS of capability Index.
-void CapabilityCaps(size_t Index, VIDEO_STREAM_CONFIG_CAPS* Caps);
+// The type of Cap at the given frame interval (100 ns units).
+MediaType CapabilityType(const Capability& Cap, REFERENCE_TIME FrameInterval);
+// The 128-byte VIDEO_STREAM_CONFIG_CAPS of Cap.
+void CapabilityCaps(const Capability& Cap, VIDEO_STREAM_CONFIG_CAPS* Caps);
 
-// The index of the capability that Type describes (any allowed frame interval, or 0 for the
-// default), or -1 when the camera does not offer it. A partly specified type (a null major,
-// sub or format type) matches nothing here; callers that accept wildcards test those first.
-int MatchCapability(const AM_MEDIA_TYPE& Type);
+// The index in List of the capability that Type describes (at any frame interval that it
+// allows, or 0 for its default), or -1 when the list does not offer it. A partly specified
+// type (a null major, sub or format type) matches nothing here; callers that accept wildcards
+// test those first.
+int MatchCapability(const CapabilityList& List, const AM_MEDIA_TYPE& Type);
 
-// The frame interval of a type that MatchCapability accepted: the type's own, or the
+// The frame interval of a type that MatchCapability accepted: the type's own, or Cap's
 // default when it gives 0.
+REFERENCE_TIME FrameIntervalOf(const AM_MEDIA_TYPE& Type, const Capability& Cap);
+// The frame interval written in Type's format block (0 when it has none).
 REFERENCE_TIME FrameIntervalOf(const AM_MEDIA_TYPE& Type);
 
 // The bitmap header inside the format block of a VideoInfo or VideoInfo2 type.
@@ -53,5 +60,8 @@ const BITMAPINFOHEADER* BitmapOf(const AM_MEDIA_TYPE& Type);
 
 // The type of a capability with its frame interval replaced (keeps the size and format block).
 MediaType WithFrameInterval(const AM_MEDIA_TYPE& Type, REFERENCE_TIME FrameInterval);
+
+// A short name of the subtype: "RGB24", "YUY2", "MJPG", "NV12", or "?".
+const wchar_t* SubTypeName(REFGUID SubType);
 
 }  // namespace lmcam

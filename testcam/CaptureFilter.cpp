@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <new>
 
+#include "testcam/Capabilities.h"
 #include "testcam/CapturePin.h"
 #include "testcam/Enumerators.h"
 #include "testcam/LmTestCam.h"
@@ -16,18 +17,25 @@ namespace lmcam {
 HRESULT CaptureFilter::Create(REFCLSID Clsid, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  const bool preview = IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview);
-  if (!preview && !IsEqualCLSID(Clsid, CLSID_LmTestCamera)) return CLASS_E_CLASSNOTAVAILABLE;
-  return CreateComObject<CaptureFilter>(riid, ppv, Clsid, preview);
+  if (!DeviceNameOf(Clsid)) return CLASS_E_CLASSNOTAVAILABLE;
+  return CreateComObject<CaptureFilter>(riid, ppv, Clsid);
 }
 
-CaptureFilter::CaptureFilter(REFCLSID Clsid, bool WithPreviewPin)
-    : m_Clsid(Clsid), m_DeviceName(WithPreviewPin ? kLmTestCameraPreviewName : kLmTestCameraName) {
+const wchar_t* CaptureFilter::DeviceNameOf(REFCLSID Clsid) {
+  if (IsEqualCLSID(Clsid, CLSID_LmTestCamera)) return kLmTestCameraName;
+  if (IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview)) return kLmTestCameraPreviewName;
+  if (IsEqualCLSID(Clsid, CLSID_LmTestCameraUvc)) return kLmTestCameraUvcName;
+  return nullptr;
+}
+
+CaptureFilter::CaptureFilter(REFCLSID Clsid) : m_Clsid(Clsid), m_DeviceName(DeviceNameOf(Clsid)) {
+  const bool uvc = IsEqualCLSID(Clsid, CLSID_LmTestCameraUvc);
+  const CapabilityList& formats = uvc ? UvcCameraCapabilities() : RgbCameraCapabilities();
   // The pins count on this filter, which is the IUnknown they forward to.
   IUnknown* self = static_cast<IBaseFilter*>(this);
-  m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Capture", PIN_CATEGORY_CAPTURE));
-  if (WithPreviewPin)
-    m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Preview", PIN_CATEGORY_PREVIEW));
+  m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Capture", PIN_CATEGORY_CAPTURE, formats));
+  if (IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview))
+    m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Preview", PIN_CATEGORY_PREVIEW, formats));
 }
 
 CaptureFilter::~CaptureFilter() {

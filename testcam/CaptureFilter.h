@@ -1,7 +1,8 @@
 #pragma once
 
 // The camera filter: a live video source with one "Capture" pin, or a "Capture" and a
-// "Preview" pin, that delivers the test pattern at the configured frame rate.
+// "Preview" pin, that delivers the test pattern at the configured frame rate in the formats of
+// its variant (LmTestCam.h).
 //
 // Locks: m_StateChange serialises Stop / Pause / Run (and is held while the streaming threads
 // are joined); m_Lock guards the fields of the filter and its pins. The streaming threads take
@@ -28,8 +29,11 @@ class CaptureFilter : public IBaseFilter, public IAMFilterMiscFlags, public ISpe
 public:
   using PrimaryInterface = IBaseFilter;
 
-  // Creates the filter of class Clsid (CLSID_LmTestCamera or CLSID_LmTestCameraPreview).
+  // Creates the filter of class Clsid (CLSID_LmTestCamera, CLSID_LmTestCameraPreview or
+  // CLSID_LmTestCameraUvc).
   static HRESULT Create(REFCLSID Clsid, REFIID riid, void** ppv);
+  // The friendly name of the camera of class Clsid, or nullptr for another class.
+  static const wchar_t* DeviceNameOf(REFCLSID Clsid);
 
   // IUnknown (AddRef and Release come from ComObject)
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -76,7 +80,7 @@ public:
   CapturePin* Pin(size_t Index) const;
 
 protected:
-  CaptureFilter(REFCLSID Clsid, bool WithPreviewPin);
+  explicit CaptureFilter(REFCLSID Clsid);
   virtual ~CaptureFilter();
 
 private:

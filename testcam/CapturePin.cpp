@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <system_error>
 
 #include "testcam/Capabilities.h"
@@ -13,7 +14,6 @@
 #include "testcam/Enumerators.h"
 #include "testcam/LmTestCam.h"
 #include "testcam/PropertyPageBase.h"
-#include "testcam/TestPattern.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -45,8 +45,8 @@ constexpr LONGLONG kMillisecond = 10000;
 
 }  // namespace
 
-CapturePin::CapturePin(CaptureFilter* Filter, std::wstring Name, REFGUID Category)
-    : m_Filter(Filter), m_Name(std::move(Name)), m_Category(Category) {
+CapturePin::CapturePin(CaptureFilter* Filter, std::wstring Name, REFGUID Category, const CapabilityList& Capabilities)
+    : m_Filter(Filter), m_Name(std::move(Name)), m_Category(Category), m_Capabilities(Capabilities) {
   m_Wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (!m_Wake) throw std::system_error(static_cast<int>(GetLastError()), std::system_category());
 }
@@ -73,19 +73,26 @@ STDMETHODIMP CapturePin::QueryInterface(REFIID riid, void** ppv) {
 bool CapturePin::IsConnected() const { return m_Connected != nullptr; }
 
 std::vector<MediaType> CapturePin::OfferedTypes() const {
+  // As capture drivers do: once a format is set, it is the only one.
+  if (!m_SetFormat.IsEmpty()) return {m_SetFormat};
   std::vector<MediaType> types;
-  if (!m_SetFormat.IsEmpty()) types.push_back(m_SetFormat);
-  for (size_t i = 0; i < Capabilities().size(); ++i) {
-    MediaType type = CapabilityType(i, kLmDefaultFrameInterval);
-    if (m_SetFormat.IsEmpty() || !SameMediaType(type.Get(), m_SetFormat.Get())) types.push_back(std::move(type));
-  }
+  for (const Capability& cap : m_Capabilities) types.push_back(CapabilityType(cap, DefaultFrameInterval(cap)));
   return types;
+}
+
+bool CapturePin::AcceptsConnection(const AM_MEDIA_TYPE& Type) const {
+  const int index = MatchCapability(m_Capabilities, Type);
+  if (index < 0) return false;
+  if (m_SetFormat.IsEmpty()) return true;
+  const Capability& cap = m_Capabilities[static_cast<size_t>(index)];
+  return MatchCapability(m_Capabilities, m_SetFormat.Get()) == index &&
+         FrameIntervalOf(Type, cap) == FrameIntervalOf(m_SetFormat.Get(), cap);
 }
 
 MediaType CapturePin::CurrentFormat() const {
   if (m_Connected) return m_ConnectionType;
   if (!m_SetFormat.IsEmpty()) return m_SetFormat;
-  return CapabilityType(0, kLmDefaultFrameInterval);
+  return CapabilityType(m_Capabilities.front(), DefaultFrameInterval(m_Capabilities.front()));
 }
 
 // IPin
@@ -99,7 +106,7 @@ STDMETHODIMP CapturePin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) {
   if (FAILED(pReceivePin->QueryDirection(&direction)) || direction != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
 
   if (pmt && IsFullySpecified(*pmt)) {
-    if (MatchCapability(*pmt) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
+    if (!AcceptsConnection(*pmt)) return VFW_E_TYPE_NOT_ACCEPTED;
     return AttemptConnection(pReceivePin, *pmt);
   }
   // Our own types first, in the order EnumMediaTypes lists them, then the receiver's.
@@ -112,7 +119,7 @@ STDMETHODIMP CapturePin::Connect(IPin* pReceivePin, const AM_MEDIA_TYPE* pmt) {
     while (theirs->Next(1, &next, nullptr) == S_OK && next) {
       const MediaType type = AdoptMediaType(next);
       next = nullptr;
-      if (MatchesPartialType(pmt, type.Get()) && MatchCapability(type.Get()) >= 0 &&
+      if (MatchesPartialType(pmt, type.Get()) && AcceptsConnection(type.Get()) &&
           SUCCEEDED(AttemptConnection(pReceivePin, type.Get())))
         return S_OK;
     }
@@ -168,9 +175,9 @@ HRESULT CapturePin::DecideAllocator(IMemInputPin* Input, IMemAllocator** Result)
 }
 
 HRESULT CapturePin::DecideBufferSize(IMemAllocator* Allocator, const ALLOCATOR_PROPERTIES& Wanted) {
-  const BITMAPINFOHEADER* bmi = BitmapOf(m_ConnectionType.Get());
-  if (!bmi) return VFW_E_INVALIDMEDIATYPE;
-  const LONG imageSize = static_cast<LONG>(ImageSize(bmi->biWidth, bmi->biHeight));
+  const int index = MatchCapability(m_Capabilities, m_ConnectionType.Get());
+  if (index < 0) return VFW_E_INVALIDMEDIATYPE;
+  const LONG imageSize = static_cast<LONG>(ImageSize(m_Capabilities[static_cast<size_t>(index)]));
   ALLOCATOR_PROPERTIES properties{};
   // A few buffers, so that frames keep coming while downstream holds one or two.
   properties.cBuffers = std::max<LONG>(Wanted.cBuffers, 4);
@@ -253,7 +260,7 @@ STDMETHODIMP CapturePin::QueryId(LPWSTR* Id) {
 STDMETHODIMP CapturePin::QueryAccept(const AM_MEDIA_TYPE* pmt) {
   if (!pmt) return E_POINTER;
   // S_FALSE: a well-formed type that this pin does not offer.
-  return MatchCapability(*pmt) >= 0 ? S_OK : S_FALSE;
+  return MatchCapability(m_Capabilities, *pmt) >= 0 ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP CapturePin::EnumMediaTypes(IEnumMediaTypes** ppEnum) {
@@ -279,9 +286,10 @@ STDMETHODIMP CapturePin::SetFormat(AM_MEDIA_TYPE* pmt) {
   {
     std::lock_guard lock(m_Filter->Lock());
     if (m_Filter->State() != State_Stopped) return VFW_E_NOT_STOPPED;
-    const int index = MatchCapability(*pmt);
+    const int index = MatchCapability(m_Capabilities, *pmt);
     if (index < 0) return VFW_E_INVALIDMEDIATYPE;
-    format = CapabilityType(static_cast<size_t>(index), FrameIntervalOf(*pmt));
+    const Capability& cap = m_Capabilities[static_cast<size_t>(index)];
+    format = CapabilityType(cap, FrameIntervalOf(*pmt, cap));
     if (m_Connected) {
       // Connected: the new format needs the receiver's consent and a reconnection.
       if (m_Connected->QueryAccept(&format.Get()) != S_OK) return VFW_E_INVALIDMEDIATYPE;
@@ -306,7 +314,7 @@ STDMETHODIMP CapturePin::GetFormat(AM_MEDIA_TYPE** ppmt) {
 
 STDMETHODIMP CapturePin::GetNumberOfCapabilities(int* piCount, int* piSize) {
   if (!piCount || !piSize) return E_POINTER;
-  *piCount = static_cast<int>(Capabilities().size());
+  *piCount = static_cast<int>(m_Capabilities.size());
   *piSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);
   return S_OK;
 }
@@ -314,10 +322,11 @@ STDMETHODIMP CapturePin::GetNumberOfCapabilities(int* piCount, int* piSize) {
 STDMETHODIMP CapturePin::GetStreamCaps(int iIndex, AM_MEDIA_TYPE** ppmt, BYTE* pSCC) {
   if (!ppmt || !pSCC) return E_POINTER;
   if (iIndex < 0) return E_INVALIDARG;
-  if (static_cast<size_t>(iIndex) >= Capabilities().size()) return S_FALSE;
-  *ppmt = CapabilityType(static_cast<size_t>(iIndex), kLmDefaultFrameInterval).CreateCopy();
+  if (static_cast<size_t>(iIndex) >= m_Capabilities.size()) return S_FALSE;
+  const Capability& cap = m_Capabilities[static_cast<size_t>(iIndex)];
+  *ppmt = CapabilityType(cap, DefaultFrameInterval(cap)).CreateCopy();
   if (!*ppmt) return E_OUTOFMEMORY;
-  CapabilityCaps(static_cast<size_t>(iIndex), reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(pSCC));
+  CapabilityCaps(cap, reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(pSCC));
   return S_OK;
 }
 
@@ -356,18 +365,22 @@ STDMETHODIMP CapturePin::GetPages(CAUUID* pPages) { return OnePropertyPage(pPage
 
 HRESULT CapturePin::StartStreaming() {
   if (!m_Allocator || !m_MemInput) return S_OK;
+  const int index = MatchCapability(m_Capabilities, m_ConnectionType.Get());
+  if (index < 0) return VFW_E_INVALIDMEDIATYPE;
+  const Capability& format = m_Capabilities[static_cast<size_t>(index)];
+  StreamSetup setup;
+  try {
+    setup.Painter = std::make_unique<FramePainter>(format);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
   HRESULT hr = m_Allocator->Commit();
   if (FAILED(hr)) return hr;
-  StreamSetup setup;
   setup.Input = m_MemInput;
   setup.Allocator = m_Allocator;
   setup.Clock = m_Filter->Clock();
   setup.Events = m_Filter->EventSink();
-  const BITMAPINFOHEADER* bmi = BitmapOf(m_ConnectionType.Get());
-  setup.Width = bmi->biWidth;
-  setup.Height = bmi->biHeight;
-  setup.ImageSize = ImageSize(bmi->biWidth, bmi->biHeight);
-  setup.FrameInterval = FrameIntervalOf(m_ConnectionType.Get());
+  setup.FrameInterval = FrameIntervalOf(m_ConnectionType.Get(), format);
   m_EndStreaming = false;
   ResetEvent(m_Wake);
   try {
@@ -441,10 +454,11 @@ void CapturePin::StreamLoop(StreamSetup Setup) {
       continue;
     }
     BYTE* data = nullptr;
-    if (SUCCEEDED(hr) && (FAILED(sample->GetPointer(&data)) || sample->GetSize() < static_cast<LONG>(Setup.ImageSize)))
+    size_t length = 0;
+    if (SUCCEEDED(hr) && (FAILED(sample->GetPointer(&data)) || sample->GetSize() <= 0 ||
+                          (length = Setup.Painter->Paint(frame, data, static_cast<size_t>(sample->GetSize()))) == 0))
       hr = VFW_E_BUFFER_OVERFLOW;
     if (SUCCEEDED(hr)) {
-      DrawTestPattern(data, Setup.Width, Setup.Height, frame);
       REFERENCE_TIME start = next, stop = next + Setup.FrameInterval;
       LONGLONG mediaStart = frame, mediaStop = frame + 1;
       sample->SetTime(&start, &stop);
@@ -452,7 +466,7 @@ void CapturePin::StreamLoop(StreamSetup Setup) {
       sample->SetSyncPoint(TRUE);
       sample->SetPreroll(FALSE);
       sample->SetDiscontinuity(discontinuity ? TRUE : FALSE);
-      sample->SetActualDataLength(static_cast<LONG>(Setup.ImageSize));
+      sample->SetActualDataLength(static_cast<LONG>(length));
       hr = Setup.Input->Receive(sample.Get());
       sample.Reset();
       ++frame;

@@ -14,10 +14,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "testcam/Capabilities.h"
+#include "testcam/FramePainter.h"
 #include "testcam/MediaType.h"
 
 namespace lmcam {
@@ -26,7 +29,8 @@ class CaptureFilter;
 
 class CapturePin : public IPin, public IAMStreamConfig, public IKsPropertySet, public ISpecifyPropertyPages {
 public:
-  CapturePin(CaptureFilter* Filter, std::wstring Name, REFGUID Category);
+  // Capabilities: the formats the pin offers (one of the lists of Capabilities.h).
+  CapturePin(CaptureFilter* Filter, std::wstring Name, REFGUID Category, const CapabilityList& Capabilities);
   virtual ~CapturePin();
 
   // IUnknown (AddRef and Release are the filter's, through ComPart)
@@ -80,9 +84,11 @@ public:
   void StopStreaming();
 
 private:
-  // The types the pin offers, in order: the format set by SetFormat first, if any, then
-  // every capability at the default frame rate.
+  // The types the pin offers: the format set by SetFormat alone, if any, otherwise every
+  // capability at its default frame rate.
   std::vector<MediaType> OfferedTypes() const;
+  // Whether a connection may use Type: a capability, and the set format if there is one.
+  bool AcceptsConnection(const AM_MEDIA_TYPE& Type) const;
   // The format of the next connection: the connected one, the set one, or the default.
   MediaType CurrentFormat() const;
   HRESULT AttemptConnection(IPin* Receiver, const AM_MEDIA_TYPE& Type);
@@ -96,9 +102,7 @@ private:
     Microsoft::WRL::ComPtr<IMemAllocator> Allocator;
     Microsoft::WRL::ComPtr<IReferenceClock> Clock;  // none: the thread keeps its own time
     IMediaEventSink* Events = nullptr;              // raw: the graph outlives the thread
-    LONG Width = 0;
-    LONG Height = 0;
-    DWORD ImageSize = 0;
+    std::unique_ptr<FramePainter> Painter;  // draws the connected format
     REFERENCE_TIME FrameInterval = 0;
   };
   void StreamLoop(StreamSetup Setup);
@@ -106,6 +110,7 @@ private:
   CaptureFilter* const m_Filter;  // raw: the filter owns this pin and shares its count
   const std::wstring m_Name;
   const GUID m_Category;
+  const CapabilityList& m_Capabilities;
 
   // Under the filter lock; fixed while the filter is not stopped, so that the streaming
   // thread reads them freely.

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "testcam/Capabilities.h"
+#include "testcam/CaptureFilter.h"
 #include "testcam/ComObject.h"
 #include "testcam/LmTestCam.h"
 #include "testcam/MediaType.h"
@@ -19,10 +20,10 @@ std::wstring DescribeVideoType(const AM_MEDIA_TYPE& Type) {
   if (!bmi) return L"(unknown format)";
   const REFERENCE_TIME interval = FrameIntervalOf(Type);
   wchar_t text[128];
-  std::swprintf(text, 128, L"%ld x %ld RGB24%ls, %.2f frames/s", static_cast<long>(bmi->biWidth),
-                static_cast<long>(bmi->biHeight),
+  std::swprintf(text, 128, L"%ld x %ld %ls%ls, %.2f frames/s", static_cast<long>(bmi->biWidth),
+                static_cast<long>(bmi->biHeight), SubTypeName(Type.subtype),
                 IsEqualGUID(Type.formattype, FORMAT_VideoInfo2) ? L" (VideoInfo2)" : L"",
-                10000000.0 / static_cast<double>(interval));
+                interval > 0 ? 10000000.0 / static_cast<double>(interval) : 0.0);
   return text;
 }
 
@@ -44,8 +45,8 @@ void FilterPropertyPage::OnClearObjects() { m_Filter.Reset(); }
 void FilterPropertyPage::OnCreateControls(HWND) {
   std::wstring device = L"Device: ";
   CLSID clsid{};
-  if (m_Filter && SUCCEEDED(m_Filter->GetClassID(&clsid)))
-    device += IsEqualCLSID(clsid, CLSID_LmTestCameraPreview) ? kLmTestCameraPreviewName : kLmTestCameraName;
+  if (m_Filter && SUCCEEDED(m_Filter->GetClassID(&clsid)) && CaptureFilter::DeviceNameOf(clsid))
+    device += CaptureFilter::DeviceNameOf(clsid);
   AddControl(L"STATIC", device.c_str(), SS_LEFT, 8, 8, 284, 16, kDeviceText);
 
   std::wstring pins;

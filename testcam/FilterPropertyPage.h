@@ -30,7 +30,7 @@ private:
   Microsoft::WRL::ComPtr<IBaseFilter> m_Filter;  // the frame's thread
 };
 
-// A line such as "640 x 480 RGB24, 30.00 frames/s" for a video type.
+// A line such as "640 x 480 YUY2, 30.00 frames/s" for a video type.
 std::wstring DescribeVideoType(const AM_MEDIA_TYPE& Type);
 
 }  // namespace lmcam

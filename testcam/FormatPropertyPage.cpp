@@ -1,5 +1,6 @@
 #include "testcam/FormatPropertyPage.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <new>
@@ -64,14 +65,16 @@ void FormatPropertyPage::OnCreateControls(HWND) {
       const std::wstring line = DescribeVideoType(*type.Type);
       // Show the size and kind only; the rate is in the edit box.
       SendMessageW(m_List, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.substr(0, line.find(L',')).c_str()));
-      if (current.Type && IsEqualGUID(current.Type->formattype, type.Type->formattype)) {
+      if (current.Type && IsEqualGUID(current.Type->formattype, type.Type->formattype) &&
+          IsEqualGUID(current.Type->subtype, type.Type->subtype)) {
         const BITMAPINFOHEADER* a = BitmapOf(*current.Type);
         const BITMAPINFOHEADER* b = BitmapOf(*type.Type);
         if (a && b && a->biWidth == b->biWidth && a->biHeight == b->biHeight) SendMessageW(m_List, LB_SETCURSEL, i, 0);
       }
     }
   }
-  const REFERENCE_TIME interval = current.Type ? FrameIntervalOf(*current.Type) : kLmDefaultFrameInterval;
+  const REFERENCE_TIME interval =
+      current.Type && FrameIntervalOf(*current.Type) > 0 ? FrameIntervalOf(*current.Type) : kLmDefaultFrameInterval;
   SetWindowTextW(m_Rate, std::to_wstring((10000000 + interval / 2) / interval).c_str());
   m_Filling = false;
 }
@@ -89,14 +92,12 @@ HRESULT FormatPropertyPage::OnApply() {
   GetWindowTextW(m_Rate, text, 16);
   long fps = std::wcstol(text, nullptr, 10);
   if (fps <= 0) fps = 10000000 / kLmDefaultFrameInterval;
-  REFERENCE_TIME interval = 10000000 / fps;
-  if (interval < kLmMinFrameInterval) interval = kLmMinFrameInterval;
-  if (interval > kLmMaxFrameInterval) interval = kLmMaxFrameInterval;
-
   TaskMediaType type;
   VIDEO_STREAM_CONFIG_CAPS caps{};
   HRESULT hr = m_Config->GetStreamCaps(static_cast<int>(index), &type.Type, reinterpret_cast<BYTE*>(&caps));
   if (hr == S_OK) {
+    // Kept within what the chosen format allows.
+    const REFERENCE_TIME interval = std::clamp<REFERENCE_TIME>(10000000 / fps, caps.MinFrameInterval, caps.MaxFrameInterval);
     MediaType chosen = WithFrameInterval(*type.Type, interval);
     hr = m_Config->SetFormat(&chosen.Edit());
   } else if (hr == S_FALSE) {

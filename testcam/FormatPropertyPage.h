@@ -1,7 +1,8 @@
 #pragma once
 
-// A pin's page: the formats of the pin (IAMStreamConfig::GetStreamCaps) and a frame rate;
-// Apply sets the chosen one with IAMStreamConfig::SetFormat.
+// A pin's page: the formats of the pin (IAMStreamConfig::GetStreamCaps), one line each such as
+// "640 x 480 MJPG", and a frame rate; Apply sets the chosen one with IAMStreamConfig::SetFormat,
+// at the rate kept within what that format allows.
 
 #include <dshow.h>
 
@@ -14,7 +15,7 @@ public:
   static HRESULT Create(REFCLSID Clsid, REFIID riid, void** ppv);
 
   static constexpr int kFormatList = 1001;   // list box: one line per capability, in order
-  static constexpr int kFrameRate = 1002;    // edit box: frames per second (5 to 60)
+  static constexpr int kFrameRate = 1002;    // edit box: frames per second (5 to the format's highest)
   static constexpr int kStatusText = 1003;   // the result of the last Apply
 
 protected:

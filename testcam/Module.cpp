@@ -29,7 +29,7 @@ HRESULT GetClassObject(REFCLSID Clsid, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   CreateFunction create = nullptr;
-  if (IsEqualCLSID(Clsid, CLSID_LmTestCamera) || IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview))
+  if (CaptureFilter::DeviceNameOf(Clsid))
     create = &CaptureFilter::Create;
   else if (IsEqualCLSID(Clsid, CLSID_LmTestCameraPropertyPage))
     create = &FilterPropertyPage::Create;

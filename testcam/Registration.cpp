@@ -13,6 +13,7 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include <iterator>
 #include <string>
 
 #include "testcam/LmTestCam.h"
@@ -28,13 +29,15 @@ struct ServedClass {
   const wchar_t* Name;
   bool IsCamera;
   bool HasPreviewPin;
+  bool IsUvc;
 };
 
 const ServedClass kClasses[] = {
-    {&CLSID_LmTestCamera, kLmTestCameraName, true, false},
-    {&CLSID_LmTestCameraPreview, kLmTestCameraPreviewName, true, true},
-    {&CLSID_LmTestCameraPropertyPage, L"Lumora Test Camera Properties", false, false},
-    {&CLSID_LmTestCameraFormatPage, L"Lumora Test Camera Stream Format", false, false},
+    {&CLSID_LmTestCamera, kLmTestCameraName, true, false, false},
+    {&CLSID_LmTestCameraPreview, kLmTestCameraPreviewName, true, true, false},
+    {&CLSID_LmTestCameraUvc, kLmTestCameraUvcName, true, false, true},
+    {&CLSID_LmTestCameraPropertyPage, L"Lumora Test Camera Properties", false, false, false},
+    {&CLSID_LmTestCameraFormatPage, L"Lumora Test Camera Stream Format", false, false, false},
 };
 
 std::wstring GuidString(REFGUID Guid) {
@@ -65,13 +68,16 @@ std::wstring InstanceKey(const ServedClass& Class) {
 
 HRESULT RegisterDevice(IFilterMapper2* Mapper, const ServedClass& Class) {
   if (Mapper) {
-    const REGPINTYPES type = {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
+    const REGPINTYPES rgb[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
+    const REGPINTYPES uvc[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_YUY2},
+                               {&MEDIATYPE_Video, &MEDIASUBTYPE_MJPG},
+                               {&MEDIATYPE_Video, &MEDIASUBTYPE_NV12}};
     REGFILTERPINS2 pins[2] = {};
     for (REGFILTERPINS2& pin : pins) {
       pin.dwFlags = REG_PINFLAG_B_OUTPUT;
       pin.cInstances = 1;
-      pin.nMediaTypes = 1;
-      pin.lpMediaType = &type;
+      pin.nMediaTypes = Class.IsUvc ? static_cast<UINT>(std::size(uvc)) : static_cast<UINT>(std::size(rgb));
+      pin.lpMediaType = Class.IsUvc ? uvc : rgb;
     }
     pins[0].clsPinCategory = &PIN_CATEGORY_CAPTURE;
     pins[1].clsPinCategory = &PIN_CATEGORY_PREVIEW;

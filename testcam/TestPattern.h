@@ -1,14 +1,41 @@
 #pragma once
 
-// Draws the camera's picture: moving colour bars and the frame counter (layout in LmTestCam.h).
+// The camera's picture, independent of the format it is sent in (layout and colours in
+// LmTestCam.h): every picture row is one of two kinds, the counter rows at the top and the
+// colour bar rows below, so a frame is described by one row of colour indices of each kind.
 
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace lmcam {
 
-// Fills a bottom-up RGB24 picture of Width x Height pixels (rows padded to 4 bytes) at Buffer.
-void DrawTestPattern(BYTE* Buffer, LONG Width, LONG Height, std::uint32_t FrameNumber);
+// Colour indices: the eight bars from left to right, then the grey of the counter rows.
+enum PatternColour : std::uint8_t { kWhite, kYellow, kCyan, kGreen, kMagenta, kRed, kBlue, kBlack, kGrey, kColourCount };
+
+struct Rgb {
+  BYTE R, G, B;
+};
+// The RGB value of each PatternColour.
+extern const Rgb kPatternRgb[kColourCount];
+
+class PatternRows {
+public:
+  // Fills both rows for frame FrameNumber of a Width-pixel picture.
+  void Draw(LONG Width, std::uint32_t FrameNumber);
+  // How many rows from the top are counter rows (kLmCounterCell, or fewer in a lower picture).
+  static LONG CounterRows(LONG Height);
+  const std::vector<std::uint8_t>& Counter() const { return m_Counter; }
+  const std::vector<std::uint8_t>& Bars() const { return m_Bars; }
+  // The row of colour indices for picture row Y (0 = top).
+  const std::uint8_t* Row(LONG Y, LONG Height) const {
+    return Y < CounterRows(Height) ? m_Counter.data() : m_Bars.data();
+  }
+
+private:
+  std::vector<std::uint8_t> m_Counter;
+  std::vector<std::uint8_t> m_Bars;
+};
 
 }  // namespace lmcam

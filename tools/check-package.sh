@@ -30,7 +30,9 @@ for file in bin/Lumo10WebCamD25.dll bin/libstdc++-6.dll bin/LmTestCam.dll lib/Lu
 done
 (cd "$release_dir" && cpack >/dev/null)
 zip="$(ls "$release_dir"/package/Lumora10-*-win64.zip)"
-cmake -E tar tf "$zip" | grep -q '/bin/LmTestCam.dll$' || fail "$zip lacks the test camera"
+# The listing is read whole: grep -q ending the pipe early would fail it under pipefail.
+listing="$(cmake -E tar tf "$zip")"
+grep -q '/bin/LmTestCam.dll$' <<<"$listing" || fail "$zip lacks the test camera"
 echo "SDK: $zip"
 
 echo "== Consumer built against the installed package"

@@ -71,8 +71,9 @@ prepare_prefix() {
     touch "$WINEPREFIX/.lm-fonts"
   fi
   # Register the test camera (LmTestCam.dll) as a video input device, once per prefix; a
-  # prefix made before the camera existed gets it on its next use.
-  if [ ! -f "$WINEPREFIX/.lm-testcam" ] && [ -f "$bin_dir/LmTestCam.dll" ]; then
+  # prefix made before the camera existed gets it on its next use, and a rebuilt camera (which
+  # may list other devices) is registered again.
+  if [ -f "$bin_dir/LmTestCam.dll" ] && [ "$bin_dir/LmTestCam.dll" -nt "$WINEPREFIX/.lm-testcam" ]; then
     wine regsvr32 /s "Z:$bin_dir/LmTestCam.dll" </dev/null >/dev/null 2>>"$WINEPREFIX.setup.log" || { echo "cannot register LmTestCam.dll" >&2; cat "$WINEPREFIX.setup.log" >&2; exit 1; }
     touch "$WINEPREFIX/.lm-testcam"
   fi
@@ -81,6 +82,13 @@ prepare_prefix() {
   if [ ! -f "$WINEPREFIX/.lm-testbuilder" ] && [ -f "$bin_dir/LmTestCaptureBuilder.dll" ]; then
     wine regsvr32 /s "Z:$bin_dir/LmTestCaptureBuilder.dll" </dev/null >/dev/null 2>>"$WINEPREFIX.setup.log" || { echo "cannot register LmTestCaptureBuilder.dll" >&2; cat "$WINEPREFIX.setup.log" >&2; exit 1; }
     touch "$WINEPREFIX/.lm-testbuilder"
+  fi
+  # Register the test decoder (LmTestCodec.dll), the YUY2, MJPG and NV12 codec that Windows
+  # has and Wine lacks, as a Video for Windows codec for Wine's AVI Decompressor, once per
+  # prefix (again when rebuilt).
+  if [ -f "$bin_dir/LmTestCodec.dll" ] && [ "$bin_dir/LmTestCodec.dll" -nt "$WINEPREFIX/.lm-testcodec" ]; then
+    wine regsvr32 /s "Z:$bin_dir/LmTestCodec.dll" </dev/null >/dev/null 2>>"$WINEPREFIX.setup.log" || { echo "cannot register LmTestCodec.dll" >&2; cat "$WINEPREFIX.setup.log" >&2; exit 1; }
+    touch "$WINEPREFIX/.lm-testcodec"
   fi
   flock -u 9
 }

@@ -37,6 +37,20 @@ public:
   bool ShowCapturePinDialog();
 
   TStringList* VideoDevices() const { return m_VideoDevices.get(); }
+  // The identities of the devices in VideoDevices, line for line: each device's "DevicePath",
+  // or its moniker's display name when it has none. A device keeps its identity while the
+  // list's order changes around it: remember a camera by it and open it again with OpenDevice.
+  TStringList* VideoDevicePaths() const { return m_VideoDevicePaths.get(); }
+
+  // Raised once on the GUI thread when the open device is lost (removed, or its stream failed):
+  // by then the graph is stopped, the picture hidden, a pending snapshot dropped, State is Open
+  // and ErrorStatus 204. Close it, or open another device.
+  const TNotifyEvent& OnDeviceLost() const { return FOnDeviceLost; }
+  void SetOnDeviceLost(TNotifyEvent Handler) { FOnDeviceLost = std::move(Handler); }
+  // Raised on the GUI thread when a video capture device arrived or went, after VideoDevices
+  // and VideoDevicePaths were refreshed.
+  const TNotifyEvent& OnVideoDevicesChange() const { return FOnVideoDevicesChange; }
+  void SetOnVideoDevicesChange(TNotifyEvent Handler) { FOnVideoDevicesChange = std::move(Handler); }
   double FrameRate() const { return m_FrameRate; }
   void SetFrameRate(double Value) { m_FrameRate = Value; }
   GUID VideoSubType() const { return m_VideoSubType; }
@@ -53,6 +67,9 @@ protected:
   // again when empty), the index into it, and binding that device into m_pDeviceFilter. False
   // with error 202 when one fails.
   bool BindDevice(int32_t Index);
+  // OpenDevice's first step: the lists refreshed (when the component is active), the position
+  // of DevicePath in them, or -1 when it is not listed.
+  int32_t FindDevicePath(const std::wstring& DevicePath);
   // Open's last step: error 203 when the graph could not be Built, else state Open with the
   // first format entry selected and error 0.
   bool FinishOpen(bool Built);
@@ -60,8 +77,6 @@ protected:
   // Pieces of the graph, each true only when every call in it gave S_OK.
   // The filter graph and the capture graph builder.
   bool CreateGraph();
-  // The graph's media control, video window and event interfaces, in this order.
-  bool QueryGraphControl();
   // Hands the graph to the builder and adds the device filter as "Video Capture".
   bool AddDeviceToGraph();
   // Reads the device's format list and takes its current format as the one last applied.
@@ -71,8 +86,8 @@ protected:
   bool RenderPreviewStream();
   // Removes every filter downstream of Filter from the graph.
   void RemoveDownstream(IBaseFilter* Filter);
-  // Stops, detaches and releases the graph; the device filter stays.
-  void CloseInterfaces();
+  // The capture graph builder goes with the graph; the device filter stays.
+  void ReleaseExtraInterfaces() override;
 
   // Formats of the device.
   bool GetFormats(IBaseFilter* Filter);
@@ -94,11 +109,26 @@ protected:
   virtual bool AppliesBitRate() const { return false; }
   // GetStreamFormat loading an entry: what the component keeps beyond the shared properties.
   virtual void LoadEntryExtras(const TLM_VIDEO_STREAM_INFORMATION&) {}
-  // Releases what the component holds in the graph beyond the shared interfaces; called by
-  // CloseInterfaces after the video window is detached, before the builder and graph go.
-  virtual void ReleaseExtraInterfaces() {}
   // The format fields that Close and destruction reset.
   virtual void ClearFormatFields();
+
+  // ---- Devices that go and come ----
+  void Dispatch(TMessage& Message) override;
+  // The window asks for device-interface notifications of video capture devices.
+  void WindowCreated() override;
+  // Acts on the device's loss (EC_DEVICE_LOST with the device gone, EC_ERRORABORT,
+  // EC_STREAM_ERROR_STOPPED); a device that came back goes to the device-list handling.
+  bool GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2) override;
+  // WM_DEVICECHANGE: an arrival or removal of a video capture device interface.
+  void WMDeviceChange(TMessage& Message);
+  // Refreshes the lists and raises OnVideoDevicesChange; the open device no longer listed is
+  // lost.
+  void VideoDevicesChanged();
+  // Stops the graph, hides the picture, drops a pending snapshot, enters Open with error 204
+  // and raises OnDeviceLost, once per loss.
+  void DeviceLost();
+  virtual void DoDeviceLost();
+  virtual void DoVideoDevicesChange();
 
   // Fields beyond those of the video surface. GUI thread only.
   std::unique_ptr<TStringList> m_VideoDevices;
@@ -119,8 +149,24 @@ protected:
   double m_oldFrameRate = 0;
   uint32_t m_oldBitRate = 0;
   int32_t m_SelectedIndex = -1;
+  // The subtype and frame size the device runs with: last applied, or read from it. The format
+  // properties cannot tell, since GetStreamFormat loads any entry into them.
+  GUID m_AppliedSubType = GUID_NULL;
+  SIZE m_AppliedSize{0, 0};
+  // The device lists' identities, the identity of the open device, whether its loss was
+  // reported, and the window's device-interface notifications (video, capture). GUI thread.
+  std::unique_ptr<TStringList> m_VideoDevicePaths;
+  std::wstring m_DevicePath;
+  bool m_DeviceLostReported = false;
+  bool m_DevicesChangePending = false;
+  HDEVNOTIFY m_DeviceNotifications[2] = {nullptr, nullptr};
+  TNotifyEvent FOnDeviceLost;
+  TNotifyEvent FOnVideoDevicesChange;
 
 private:
+  // Fills VideoDevices and VideoDevicePaths afresh; the number of devices.
+  int32_t RefreshDevices();
+  void UnregisterDeviceNotifications();
   bool CheckDialogAllowed();
   void LoadPinFormat(SIZE VideoSize, const GUID& SubType, double FrameRate, uint16_t BitCount, uint32_t Compression,
                      uint32_t BitRate);

@@ -8,7 +8,9 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "webcam/LmSnapshot.h"
 
@@ -20,9 +22,16 @@ public:
   // Builds the playback graph for FileName, stopped and hidden.
   bool Open(const std::wstring& FileName);
   bool Close();
-  // Sets the position playback starts from: seconds, or 100-nanosecond units.
+  // Sets the position playback starts from: seconds (a floating-point Time), or 100-nanosecond
+  // units (an integer Time of any type, so that StartFrom(0) rewinds).
   bool StartFrom(double Time);
   bool StartFrom(int64_t Time);
+  template <typename Integer, std::enable_if_t<std::is_integral_v<Integer> && !std::is_same_v<Integer, int64_t> &&
+                                                   !std::is_same_v<Integer, bool>,
+                                               int> = 0>
+  bool StartFrom(Integer Time) {
+    return StartFrom(static_cast<int64_t>(Time));
+  }
   // Shows the picture in Mode and plays at Rate (1.0 normal speed) from the current position.
   bool Start(TVLmVideoDisplayMode Mode, double Rate);
   // Asks for the next frame as a still image, delivered through OnSnapshot.
@@ -36,13 +45,14 @@ public:
 
 protected:
   virtual void DoEnd();
-  bool GraphEvent(long Code) override;
+  bool GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2) override;
 
   // 1 built, 0 the file cannot be played, -1 the graph objects or the video window failed.
   int32_t StartupVideo(const std::wstring& FileName);
   bool GetInterfaces();
   bool SetupGraph(const std::wstring& FileName);
-  void CloseInterfaces();
+  // The grabber and the seeking interface go before the graph.
+  void ReleaseExtraInterfaces() override;
   bool SeekTo(REFERENCE_TIME Position);
 
   // Media information read from the built graph.

@@ -8,6 +8,8 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <string>
+
 #include "webcam/LmCaptureControl.h"
 #include "webcam/LmSnapshot.h"
 
@@ -18,6 +20,9 @@ public:
 
   // Opens the device at Index of VideoDevices and builds the graph, stopped and hidden.
   bool Open(int32_t Index);
+  // Opens the device whose identity (a line of VideoDevicePaths) is DevicePath: the lists are
+  // refreshed, then it is Open with that device's index; 202 when the device is not listed.
+  bool OpenDevice(const std::wstring& DevicePath);
   // Asks for the next frame as a still image, delivered through OnSnapshot.
   bool TakeSnapshot();
 
@@ -36,8 +41,10 @@ protected:
   // behind the device and put back (with a pending snapshot dropped), the streams wired again.
   void TakeGraphApart(IBaseFilter* Filter) override;
   void RebuildGraph(int32_t FormatIndex) override;
+  // The grabber goes before the capture graph builder and the graph.
   void ReleaseExtraInterfaces() override;
   void ClearFormatFields() override;
+  void DropSnapshotRequest() override { DropPendingSnapshot(); }
 
   // The capture stream into the grabber is complete. GUI thread only.
   bool m_isCapture = false;

@@ -28,6 +28,10 @@ public:
   // writes FileName (overwritten) in Format, stopped and hidden. The name must be shorter than
   // 260 characters.
   bool Open(const std::wstring& FileName, int32_t Index);
+  // Opens the device whose identity (a line of VideoDevicePaths) is DevicePath: the lists are
+  // refreshed, then it is Open(FileName, ...) with that device's index; 202 when the device is
+  // not listed.
+  bool OpenDevice(const std::wstring& FileName, const std::wstring& DevicePath);
 
   // Bit rate of the format; a new value reaches the device at the next Start.
   uint32_t BitRate() const { return m_BitRate; }

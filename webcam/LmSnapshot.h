@@ -1,8 +1,14 @@
 #pragma once
 
-// The snapshot pipeline that the preview and the player share: arming the Sample Grabber's
-// callback, turning the frame it hands over into a packed 24-bit DIB in a movable global
-// block, and raising OnSnapshot with it on the GUI thread.
+// The snapshot pipeline that the preview and the player share: the Sample Grabber's whole life
+// in the graph (creating it, the media type it accepts, connecting it, the format it connected
+// with, releasing it), arming its callback for one frame, turning that frame into a packed
+// 24-bit DIB in a movable global block, and raising OnSnapshot with it on the GUI thread.
+//
+// The grabber is connected as 24-bit RGB whenever the system can convert to it. When it cannot
+// (a camera or decoder format for which no converter is installed), it is connected with the
+// source's own format instead, and the one frame a snapshot asks for is converted here, so the
+// application receives the same kind of bitmap either way. Nothing is converted per frame.
 //
 // TLmSnapshotPipeline is a mixin beside the video-control base, so that a control takes
 // snapshots only when it derives from it (the recorder does not); TVLmSnapshotControl is a
@@ -13,6 +19,7 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <memory>
 
 #include "webcam/LmSampleGrabber.h"
@@ -28,7 +35,7 @@ public:
   const TVLmVideoSnapShotEvent& OnSnapshot() const { return FOnSnapshot; }
   void SetOnSnapshot(TVLmVideoSnapShotEvent Handler) { FOnSnapshot = std::move(Handler); }
 
-  // Smallest and largest image sizes (biSizeImage) a snapshot may have.
+  // Smallest and largest image sizes (bytes of the 24-bit picture) a snapshot may have.
   static constexpr LONG kSmallestImage = 1000;
   static constexpr LONG kLargestImage = 16000000;
 
@@ -37,6 +44,29 @@ protected:
   // the sender of OnSnapshot. Not owned; it outlives the pipeline.
   explicit TLmSnapshotPipeline(TWinControl& Control);
 
+  // ---- The grabber in the graph; each step true only when every call in it gave S_OK ----
+  // Creates the Sample Grabber and takes its ISampleGrabber interface.
+  bool CreateGrabber();
+  // Tells the grabber to accept 24-bit RGB video and adds it to Graph as "Sample Grabber".
+  bool AddGrabber(IGraphBuilder* Graph);
+  // Connects the grabber to a capture stream with Connect (which renders the stream into the
+  // grabber and returns the result): as 24-bit RGB, or else, asking SourceFormat for the
+  // source's own format, with that format when its frames can be converted.
+  bool ConnectGrabber(const std::function<HRESULT()>& Connect,
+                      const std::function<const AM_MEDIA_TYPE*()>& SourceFormat);
+  // Puts the grabber, not connected by the graph builder, in front of Graph's video renderer,
+  // connected with the format the renderer receives, when those frames can be converted.
+  // False (and the graph as it was) otherwise.
+  bool InsertGrabberBeforeRenderer(IGraphBuilder* Graph);
+  // Reads the grabber's connection into m_vih and m_GrabberSubType. False when the grabber is
+  // not connected or its format is not a video-info one.
+  bool ReadGrabberConnection();
+  // Lets every sample pass without a copy, without one-shot mode and without a callback.
+  bool QuietGrabber();
+  // Releases the grabber's interfaces and frees a frame that was not delivered.
+  void ReleaseGrabber();
+
+  // ---- Snapshots ----
   // Arms the callback and attaches it to the grabber for the next frame.
   bool StartGrabber();
   // TakeSnapshot of a control in State whose snapshot stream is complete when StreamReady:
@@ -55,11 +85,27 @@ protected:
 
   Microsoft::WRL::ComPtr<IBaseFilter> m_pGrabberFilter;
   Microsoft::WRL::ComPtr<ISampleGrabber> m_pSampleGrabber;
+  // The format of the grabber's connection: its video-info header, and its subtype (24-bit RGB,
+  // or the source's own format whose frames are converted for a snapshot). GUI thread only.
   VIDEOINFOHEADER m_vih{};
+  GUID m_GrabberSubType = MEDIASUBTYPE_RGB24;
   std::unique_ptr<TLmSampleGrabberCB> m_LmSampleGrabberCB;
   TVLmVideoSnapShotEvent FOnSnapshot;
 
 private:
+  // Whether the frames of the grabber's connection are converted for a snapshot.
+  bool ConvertsFrames() const;
+  // Bytes of the 24-bit picture a snapshot of the connection has (0 when there is none).
+  LONG SnapshotImageSize() const;
+  // Gives the grabber the media type it accepts: 24-bit RGB, or the given source format.
+  bool AcceptFormat(const AM_MEDIA_TYPE* SourceFormat);
+  // Whether frames of Format can be converted for a snapshot.
+  static bool CanConvert(const AM_MEDIA_TYPE& Format);
+  // The block of a frame that failed its checks is freed by the caller; a frame that passed
+  // becomes the block handed to the application (the frame's own block for 24-bit RGB, a new
+  // one for a converted frame). Null when the frame cannot be delivered.
+  HGLOBAL PrepareImage(HGLOBAL Frame, LONG Length);
+
   TWinControl& m_Control;
 };
 
@@ -68,4 +114,5 @@ protected:
   explicit TVLmSnapshotControl(TComponent* AOwner);
 
   void Dispatch(TMessage& Message) override;
+  void DropSnapshotRequest() override { DropPendingSnapshot(); }
 };

@@ -10,9 +10,12 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "core/Lminit.h"
 #include "webcam/LmWebCamera.h"
+
+class TLmVideoWindowHook;
 
 class LMWEBCAM_API TVLmVideoControl : public TVLmUiControl {
 public:
@@ -62,6 +65,9 @@ protected:
   void Resize() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
+  // The control's window is being destroyed while the component lives on (its host window
+  // went first): the graph stops and lets go of the window (see VideoWindowLost).
+  void WMDestroy(TMessage& Message);
   void WMGetDlgCode(TMessage& Message);
   void WMEraseBkgnd(TMessage& Message);
   void CMCursorChanged(TMessage& Message);
@@ -69,7 +75,8 @@ protected:
 
   // The video window: the first child window of the control's window, if any.
   HWND VideoWindowHandle();
-  // Give the cursor or the background brush to the video window's class; clear the pending flag.
+  // Give the cursor or the background colour to the video window (that window only, never its
+  // class, which every video window of the process shares); clear the pending flag.
   void ForwardCursor(HWND Child);
   void ForwardColor(HWND Child);
 
@@ -89,6 +96,9 @@ protected:
   Microsoft::WRL::ComPtr<IMediaEventEx> m_pMediaEvent;
   bool m_CursorChange = false;
   bool m_ColorChange = false;
+  // The control's window was destroyed under an open graph; the next Start (or rebuild)
+  // attaches the video window to the control's new window.
+  bool m_VideoWindowLost = false;
 
   // The checks that open every component in this order: the core library's image entry
   // points (14, after probing them), the runtime (201), not already open (11). False with the
@@ -98,17 +108,35 @@ protected:
   // Places the video window in the display area for the current mode.
   void PlaceVideoWindow();
   // Shows the video window and runs the graph: false with error 2 when either fails (a failed
-  // run stops the graph again). Raises when the graph has no video window or media control.
+  // run stops the graph again). A video window that lost the control's window is attached to
+  // a new one first (false with error 2 when that fails: say, the host window is gone and no
+  // other was given). Raises when the graph has no video window or media control.
   bool ShowAndRun();
+  // A snapshot asked for and not yet delivered is dropped; controls that take none have none.
+  virtual void DropSnapshotRequest() {}
 
   // Drains the graph's event queue, handing each event to GraphEvent.
   void WMGraphNotify(TMessage& Message);
-  // One graph event, its parameters already freed; true stops the draining (the rest waits
-  // for the next WM_GRAPHNOTIFY). The default acts on nothing.
-  virtual bool GraphEvent(long Code);
+  // One graph event, its parameters already freed (Param1 and Param2 are their values, for
+  // comparison only); true stops the draining (the rest waits for the next WM_GRAPHNOTIFY).
+  // The default acts on nothing.
+  virtual bool GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2);
 
-  // The first steps of every graph's teardown: stop the graph, unregister the window from its
-  // events, hide and detach the video window, releasing each interface.
+  // ---- The graph, built and torn down alike by every component ----
+  // Creates the filter graph into m_pGraphBuilder.
+  bool CreateFilterGraph();
+  // The graph's media control, video window and event interfaces, in this order.
+  bool QueryGraphControl();
+  // Tears the graph down: stops it, unregisters the window from its events, hides and detaches
+  // the video window, releases what the component holds beyond the shared interfaces
+  // (ReleaseExtraInterfaces), then the graph. An error on the way ends it silently; the fields
+  // not reached stay held until they are assigned again or the control goes.
+  void CloseInterfaces();
+  // Releases the component's own graph objects (the grabber, the capture graph builder, the
+  // seeking interface), after the video window is detached and before the graph goes.
+  virtual void ReleaseExtraInterfaces() {}
+  // The first steps of that teardown: stop the graph, unregister the window from its events,
+  // hide and detach the video window, releasing each interface.
   void ReleaseGraphControl();
 
   // Sets m_Active from the multimedia runtime's marker file "dpnhpast.dll" in the system
@@ -119,4 +147,11 @@ protected:
 private:
   // The screen cursor for Cursor; the default cursor becomes the arrow.
   static HCURSOR CursorHandle(TCursor Cursor);
+  // Takes the graph's hands off the control's window: stops the graph, unregisters the window
+  // from graph events, hides and detaches the video window, drops a pending snapshot. An open
+  // component stays open; a running or paused one becomes stopped.
+  void VideoWindowLost();
+
+  // The renderer's window as this control's cursor and colour reach it. GUI thread only.
+  std::unique_ptr<TLmVideoWindowHook> m_VideoWindowHook;
 };

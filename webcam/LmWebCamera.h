@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "framework/Classes.h"
 #include "framework/Sets.h"
@@ -73,10 +74,13 @@ constexpr int16_t LMERR_PLAYBACK_GRAPH = 20;       // no playback graph could be
 constexpr int16_t LMERR_INACTIVE = 201;            // the multimedia runtime marker was not found
 constexpr int16_t LMERR_NO_DEVICE = 202;           // no video capture device, or the index names none
 constexpr int16_t LMERR_BUILD_GRAPH = 203;         // building the media graph failed
+constexpr int16_t LMERR_DEVICE_LOST = 204;         // the open device was removed, or its stream failed
 
 // Private messages of a component's window. Both handlers set the message result to 0.
 constexpr UINT WM_GRAPHNOTIFY = WM_APP + 1;  // the graph has events queued
-constexpr UINT WM_CAPTURE = WM_APP + 2;      // wParam: frame buffer, lParam: its length
+// A snapshot's frame is waiting: the grabber's callback copied it on the streaming thread and
+// posted this message (parameters 0); the handler takes the copy and delivers it.
+constexpr UINT WM_CAPTURE = WM_APP + 2;
 
 // Fills List with the friendly names of the devices of Category and returns how many devices
 // there are (a device whose name cannot be read counts but adds no line). A null List becomes
@@ -93,12 +97,17 @@ LMWEBCAM_API void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t
 LMWEBCAM_API bool ShowFilter(IBaseFilter* Filter, HWND Owner);
 
 // Shows the property pages of the device's capture-pin stream configuration in a modal frame
-// owned by Owner, then reads back the pin's format into the six outputs (written only when
-// the format can be read and is a video-info format; a rate is written only when the time per
-// frame gives one). False when the pin has no stream configuration.
+// owned by Owner (when it has pages), then reads back the pin's format into the six outputs
+// (written only when the format can be read and is a video-info format; a rate is written only
+// when the time per frame gives one). False when the pin has no stream configuration.
 LMWEBCAM_API bool ShowCapturePin(ICaptureGraphBuilder2* Builder, IBaseFilter* Filter, HWND Owner, SIZE* VideoSize,
                                  GUID* SubType, double* FrameRate, uint16_t* BitCount, uint32_t* Compression,
                                  uint32_t* BitRate);
+
+// A short name for a video subtype, as users know pixel formats: "RGB24", "RGB32", "RGB565",
+// "RGB555", "YUY2", "UYVY", "NV12", "I420", "IYUV", "YV12", "MJPG", "H264", ...; the four
+// characters of any other FOURCC subtype, and the GUID's text for anything else.
+LMWEBCAM_API std::wstring LmVideoSubTypeName(const GUID& SubType);
 
 // Binds the device at position Index of Category (the order EnumDevices counts in) to a
 // filter. Filter is cleared first; the result is true exactly when it holds the device.

@@ -206,6 +206,8 @@ TEST(FormatsOnCamera, TheListIsTheCamerasVideoInfoCapabilities) {
 TEST(FormatsOnCamera, SelectedSizeReachesTheSnapshots) {
   auto preview = OpenedCamera();
   ASSERT_TRUE(preview);
+  // Looked at first, as a new user would before choosing it.
+  ASSERT_TRUE(preview->GetStreamFormat(3));
   ASSERT_TRUE(preview->SetStreamFormat(3)) << "error " << preview->ErrorStatus();
   EXPECT_EQ(preview->m_SelectedIndex, 3);
   EXPECT_EQ(preview->VideoSize().cx, 1280);

@@ -167,27 +167,66 @@ TEST_F(PreviewPaintTest, AsksForTheArrowKeysAndTakesFocusOnALeftClickOutsideTheD
   ::SetFocus(SharedHost());
 }
 
-TEST_F(PreviewPaintTest, CursorAndColourReachTheRenderersWindowClass) {
+// The cursor the video window shows over its client area.
+HCURSOR CursorOver(HWND Video) {
+  SetCursor(nullptr);
+  SendMessageW(Video, WM_SETCURSOR, reinterpret_cast<WPARAM>(Video), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  return GetCursor();
+}
+
+// The colour the video window erases its background with.
+COLORREF ErasedColour(HWND Video) {
+  const HDC screen = GetDC(Video);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  SendMessageW(Video, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
+  const COLORREF colour = GetPixel(memory, 3, 3);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(Video, screen);
+  return colour;
+}
+
+TEST_F(PreviewPaintTest, CursorAndColourReachEachVideoWindowAloneNeverTheSharedClass) {
   // Changed while no graph exists; the default cursor reaches the renderer as the arrow.
   m_Preview->SetCursor(crHandPoint);
   m_Preview->SetCursor(crDefault);
+  auto second = std::make_unique<PreviewProbe>();
+  second->SetParentWindow(SharedHost());
+  second->SetBounds(130, 20, 100, 100);
+  second->SetCursor(crCross);
+  second->SetColor(kOther);
   const int index = DeviceIndex(*m_Preview, kLmTestCameraName);
   ASSERT_GE(index, 0);
   ASSERT_TRUE(m_Preview->Open(index)) << "error " << m_Preview->ErrorStatus();
+  ASSERT_TRUE(second->Open(index)) << "error " << second->ErrorStatus();
   const HWND video = GetWindow(Window(), GW_CHILD);
+  const HWND otherVideo = GetWindow(second->Handle(), GW_CHILD);
   ASSERT_NE(video, nullptr);
-  EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(video, GCLP_HCURSOR)), LoadCursorW(nullptr, IDC_ARROW));
+  ASSERT_NE(otherVideo, nullptr);
+  EXPECT_EQ(CursorOver(video), LoadCursorW(nullptr, IDC_ARROW));
+  EXPECT_EQ(CursorOver(otherVideo), LoadCursorW(nullptr, IDC_CROSS));
+  EXPECT_EQ(ErasedColour(otherVideo), kOther);
 
-  // Changed with the renderer attached: at once.
+  // Changed with the renderer attached: at once, for this control's window only.
   m_Preview->SetCursor(crHandPoint);
-  EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(video, GCLP_HCURSOR)), LoadCursorW(nullptr, IDC_HAND));
-  m_Preview->SetColor(kOther);
-  const auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrW(video, GCLP_HBRBACKGROUND));
-  ASSERT_NE(brush, nullptr);
-  EXPECT_EQ(brush, m_Preview->Brush().Handle());
-  EXPECT_EQ(testwin::BrushColor(brush), kOther);
+  m_Preview->SetColor(kBorder);
+  EXPECT_EQ(CursorOver(video), LoadCursorW(nullptr, IDC_HAND));
+  EXPECT_EQ(ErasedColour(video), kBorder);
+  EXPECT_EQ(CursorOver(otherVideo), LoadCursorW(nullptr, IDC_CROSS));
+  EXPECT_EQ(ErasedColour(otherVideo), kOther);
+  EXPECT_EQ(GetClassLongPtrW(video, GCLP_HBRBACKGROUND), 0);
+  EXPECT_EQ(GetClassLongPtrW(video, GCLP_HCURSOR), 0);
 
-  EXPECT_TRUE(m_Preview->Close());
+  // One control goes while the other runs: the other keeps its own cursor and background.
+  ASSERT_TRUE(second->Start(vlmVideoStretch));
+  m_Preview.reset();
+  EXPECT_EQ(CursorOver(otherVideo), LoadCursorW(nullptr, IDC_CROSS));
+  EXPECT_EQ(ErasedColour(otherVideo), kOther);
+  EXPECT_TRUE(second->Close());
+  m_Preview = std::make_unique<PreviewProbe>();
 }
 
 }  // namespace

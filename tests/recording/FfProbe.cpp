@@ -73,7 +73,7 @@ VideoProbe ProbeVideo(const std::string& UnixPath) {
   const char* ffprobe = std::getenv("LM_FFPROBE");
   probe.Output = RunUnixCommand(
       std::string(ffprobe ? ffprobe : "/usr/bin/ffprobe") + " -v error -count_frames -show_entries "
-      "stream=codec_type,codec_name,width,height,r_frame_rate,nb_read_frames:format=duration "
+      "stream=codec_type,codec_name,pix_fmt,width,height,r_frame_rate,nb_read_frames:format=duration "
       "-of default=noprint_wrappers=1 '" + UnixPath + "'");
   std::istringstream lines(probe.Output);
   std::string line;
@@ -85,6 +85,7 @@ VideoProbe ProbeVideo(const std::string& UnixPath) {
     const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
     if (key == "codec_type") (value == "video" ? probe.VideoStreams : probe.OtherStreams)++;
     if (key == "codec_name" && probe.Codec.empty()) probe.Codec = value;
+    if (key == "pix_fmt" && probe.PixelFormat.empty()) probe.PixelFormat = value;
     if (key == "width" && !probe.Width) probe.Width = std::atoi(value.c_str());
     if (key == "height" && !probe.Height) probe.Height = std::atoi(value.c_str());
     if (key == "r_frame_rate" && probe.FrameRate == 0) probe.FrameRate = Fraction(value);

@@ -14,6 +14,7 @@ struct VideoProbe {
   int VideoStreams = 0;
   int OtherStreams = 0;
   std::string Codec;      // of the first stream
+  std::string PixelFormat;  // of the first stream, as ffmpeg names it (yuyv422, nv12, ...)
   int Width = 0, Height = 0;
   double FrameRate = 0;   // r_frame_rate
   int Frames = 0;         // frames decoded (-count_frames)

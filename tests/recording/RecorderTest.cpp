@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <dshow.h>
+#include <uuids.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "recording/RecordingGraph.h"
 #include "support/TestWindow.h"
 #include "testbuilder/LmTestCaptureBuilder.h"
+#include "testcam/CameraRig.h"
 #include "testcam/LmTestCam.h"
 #include "webcam/LmPlay.h"
 #include "webcam/LmRecord.h"
@@ -155,6 +157,62 @@ TEST(RecorderOnWine, NewFormatFrameRateAndBitRateRebuildTheGraphForTheNextRecord
   ASSERT_TRUE(Records(*recorder, 500));
   EXPECT_TRUE(IsVideo(ProbeVideo(RecordingUnixPath(name)), 160, 120, 10.0));
   EXPECT_TRUE(recorder->Close());
+}
+
+// A camera of the formats USB cameras send: the recorder writes what it sends, YUY2, MJPG or
+// NV12, and the player shows the YUY2 and MJPG files again, with snapshots of the camera's
+// picture.
+TEST(RecorderOnWine, RecordsAUsbCamerasFormatsThatThePlayerPlays) {
+  struct Case {
+    const char* File;
+    GUID SubType;
+    const char* Codec;
+    bool Play;
+  };
+  for (const Case& c : {Case{"recorder-uvc-yuy2.avi", MEDIASUBTYPE_YUY2, "rawvideo", true},
+                        Case{"recorder-uvc-mjpg.avi", MEDIASUBTYPE_MJPG, "mjpeg", true},
+                        Case{"recorder-uvc-nv12.avi", MEDIASUBTYPE_NV12, "rawvideo", false}}) {
+    SCOPED_TRACE(c.File);
+    {
+      auto recorder = HostedRecorder();
+      ASSERT_TRUE(recorder->Open(RecordingWindowsPath(c.File), recorder->VideoDevices()->IndexOf(kLmTestCameraUvcName)))
+          << recorder->ErrorStatus();
+      int entry = -1;
+      for (int i = 0; i < recorder->GetStreamFormats() && entry < 0; ++i) {
+        ASSERT_TRUE(recorder->GetStreamFormat(i));
+        if (IsEqualGUID(recorder->VideoSubType(), c.SubType) && recorder->VideoSize().cx == 640) entry = i;
+      }
+      ASSERT_GE(entry, 0);
+      ASSERT_TRUE(recorder->SetStreamFormat(entry)) << recorder->ErrorStatus();
+      ASSERT_TRUE(Records(*recorder, 1500));
+      EXPECT_TRUE(recorder->Close());
+    }
+    const VideoProbe probe = ProbeVideo(RecordingUnixPath(c.File));
+    ASSERT_TRUE(IsVideo(probe, 640, 480, 30.0));
+    EXPECT_EQ(probe.Codec, c.Codec) << probe.Output;
+    EXPECT_GT(probe.Frames, 20) << probe.Output;
+    if (!c.Play) continue;
+
+    TVLmPlay player(nullptr);
+    player.SetParentWindow(SharedHost());
+    player.SetBounds(10, 10, 320, 240);
+    ASSERT_TRUE(player.Open(RecordingWindowsPath(c.File))) << player.ErrorStatus();
+    EXPECT_EQ(player.VideoSize().cx, 640);
+    bool shot = false;
+    player.SetOnSnapshot([&](TObject*, UINT_PTR Image, bool&) {
+      const auto* bytes = static_cast<const BYTE*>(GlobalLock(reinterpret_cast<HGLOBAL>(Image)));
+      const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
+      EXPECT_EQ(header->biWidth, 640);
+      EXPECT_GE(camtest::DecodeCounter(bytes + sizeof(BITMAPINFOHEADER), 640, 480), 0) << "not the camera's picture";
+      GlobalUnlock(reinterpret_cast<HGLOBAL>(Image));
+      shot = true;
+    });
+    ASSERT_TRUE(player.Start(vlmVideoStretch, 1.0));
+    testwin::PumpMessages(300);
+    ASSERT_TRUE(player.TakeSnapshot()) << player.ErrorStatus();
+    EXPECT_TRUE(testwin::PumpUntil([&] { return shot; }, 5000));
+    EXPECT_TRUE(player.Close());
+  }
 }
 
 TEST(RecorderOnWine, OpenTakesNamesUpTo259CharactersAndRefuses260) {

@@ -12,8 +12,9 @@ bool RecordingGraph::Check(HRESULT hr, const char* StepName) {
   return false;
 }
 
-RecordingGraph::RecordingGraph(const std::wstring& File, LONG Width, LONG Height, REFERENCE_TIME FrameInterval) {
-  Camera = camtest::BindCamera(kLmTestCameraName);
+RecordingGraph::RecordingGraph(const std::wstring& File, LONG Width, LONG Height, REFERENCE_TIME FrameInterval,
+                               const GUID& SubType, const std::wstring& CameraName) {
+  Camera = camtest::BindCamera(CameraName);
   if (!Check(Camera ? S_OK : E_FAIL, "bind the test camera")) return;
   if (!Check(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Graph)), "graph") ||
       !Check(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Builder)),
@@ -23,7 +24,7 @@ RecordingGraph::RecordingGraph(const std::wstring& File, LONG Width, LONG Height
       !Check(Graph.As(&Control), "IMediaControl"))
     return;
 
-  // The capture pin's format: the capability of that size at the given interval.
+  // The capture pin's format: the capability of that size and subtype at the given interval.
   ComPtr<IAMStreamConfig> config;
   if (!Check(Builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, Camera.Get(), IID_IAMStreamConfig,
                                     reinterpret_cast<void**>(config.GetAddressOf())),
@@ -37,8 +38,8 @@ RecordingGraph::RecordingGraph(const std::wstring& File, LONG Width, LONG Height
     VIDEO_STREAM_CONFIG_CAPS caps{};
     if (FAILED(config->GetStreamCaps(i, &type, reinterpret_cast<BYTE*>(&caps)))) continue;
     const BITMAPINFOHEADER* bitmap = camtest::BitmapOf(*type);
-    if (IsEqualGUID(type->formattype, FORMAT_VideoInfo) && bitmap && bitmap->biWidth == Width &&
-        bitmap->biHeight == Height) {
+    if (IsEqualGUID(type->formattype, FORMAT_VideoInfo) && IsEqualGUID(type->subtype, SubType) && bitmap &&
+        bitmap->biWidth == Width && bitmap->biHeight == Height) {
       reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->AvgTimePerFrame = FrameInterval;
       set = Check(config->SetFormat(type), "SetFormat");
     }

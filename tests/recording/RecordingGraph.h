@@ -1,7 +1,7 @@
 #pragma once
 
 // A capture graph that records the test camera into an AVI file, built by hand the way an
-// application builds one: camera ("Lumora Test Camera") -> capture branch through
+// application builds one: camera ("Lumora Test Camera" or another) -> capture branch through
 // ICaptureGraphBuilder2::SetOutputFileName, preview branch into a Null Renderer. The capture
 // graph builder is whatever CLSID_CaptureGraphBuilder2 creates in the prefix: the test
 // capture graph builder (testbuilder/).
@@ -19,9 +19,11 @@ using Microsoft::WRL::ComPtr;
 
 class RecordingGraph {
 public:
-  // Builds the graph for File at the given picture size and frame interval (100 ns units).
+  // Builds the graph for File at the given picture size, frame interval (100 ns units) and
+  // subtype, with the camera named CameraName.
   explicit RecordingGraph(const std::wstring& File, LONG Width = 320, LONG Height = 240,
-                          REFERENCE_TIME FrameInterval = 666666);
+                          REFERENCE_TIME FrameInterval = 666666, const GUID& SubType = MEDIASUBTYPE_RGB24,
+                          const std::wstring& CameraName = L"Lumora Test Camera");
   ~RecordingGraph();
   RecordingGraph(const RecordingGraph&) = delete;
   RecordingGraph& operator=(const RecordingGraph&) = delete;

@@ -3,11 +3,14 @@
 #include <objbase.h>
 
 #include <cstdio>
+#include <mutex>
 
 namespace fakes {
 namespace {
 
 std::atomic<int> g_LiveObjects{0};
+// Fakes may be called on a graph's streaming thread: the log has its own lock.
+std::mutex g_UnexpectedLock;
 std::vector<std::string> g_Unexpected;
 
 class FakeClassFactory : public FakeComObject<IClassFactory> {
@@ -51,11 +54,18 @@ int CallLog::Count(const std::string& Prefix) const {
 
 int LiveObjects() { return g_LiveObjects; }
 
-const std::vector<std::string>& UnexpectedCalls() { return g_Unexpected; }
+std::vector<std::string> UnexpectedCalls() {
+  std::lock_guard lock(g_UnexpectedLock);
+  return g_Unexpected;
+}
 
-void ClearUnexpectedCalls() { g_Unexpected.clear(); }
+void ClearUnexpectedCalls() {
+  std::lock_guard lock(g_UnexpectedLock);
+  g_Unexpected.clear();
+}
 
 HRESULT Unexpected(const char* Method) {
+  std::lock_guard lock(g_UnexpectedLock);
   g_Unexpected.emplace_back(Method);
   return E_NOTIMPL;
 }

@@ -37,7 +37,8 @@ private:
 // Number of fake objects alive in the process: a test that released everything ends at 0.
 int LiveObjects();
 // Calls that a fake received but was not scripted for; a test that went to plan has none.
-const std::vector<std::string>& UnexpectedCalls();
+// Safe from any thread (fakes may be called on a graph's streaming thread).
+std::vector<std::string> UnexpectedCalls();
 void ClearUnexpectedCalls();
 // Records an unscripted call and returns E_NOTIMPL for the fake to hand back.
 HRESULT Unexpected(const char* Method);

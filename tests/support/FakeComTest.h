@@ -16,7 +16,8 @@ protected:
   }
   void TearDown() override {
     EXPECT_EQ(LiveObjects(), m_LiveAtStart) << "fake COM objects leaked";
-    EXPECT_TRUE(UnexpectedCalls().empty()) << "unexpected call: " << UnexpectedCalls().front();
+    const std::vector<std::string> unexpected = UnexpectedCalls();
+    EXPECT_TRUE(unexpected.empty()) << "unexpected call: " << unexpected.front();
   }
 
 private:

@@ -16,6 +16,11 @@ public:
   STDMETHODIMP Read(LPCOLESTR Name, VARIANT* Value, IErrorLog* ErrorLog) override {
     const FakeDevice& device = m_System->Devices[m_Position];
     m_System->Log.Add("IPropertyBag::Read(" + Narrow(Name) + (ErrorLog ? ", log" : "") + ")");
+    if (std::wcscmp(Name, L"DevicePath") == 0 && device.DevicePath) {
+      Value->vt = VT_BSTR;
+      Value->bstrVal = SysAllocString(device.DevicePath->c_str());
+      return S_OK;
+    }
     if (std::wcscmp(Name, L"FriendlyName") != 0 || !device.FriendlyName) return E_INVALIDARG;
     if (device.ReadResult != S_OK) return device.ReadResult;
     if (device.NameType == VT_NULL) {
@@ -80,7 +85,16 @@ public:
   STDMETHODIMP Inverse(IMoniker**) override { return Unexpected("IMoniker::Inverse"); }
   STDMETHODIMP CommonPrefixWith(IMoniker*, IMoniker**) override { return Unexpected("IMoniker::CommonPrefixWith"); }
   STDMETHODIMP RelativePathTo(IMoniker*, IMoniker**) override { return Unexpected("IMoniker::RelativePathTo"); }
-  STDMETHODIMP GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR*) override { return Unexpected("IMoniker::GetDisplayName"); }
+  // "@device:fake:<name>", as a filter registered in a category is named.
+  STDMETHODIMP GetDisplayName(IBindCtx*, IMoniker*, LPOLESTR* Name) override {
+    m_System->Log.Add("IMoniker::GetDisplayName(" + std::to_string(m_Position) + ")");
+    const FakeDevice& device = m_System->Devices[m_Position];
+    const std::wstring text = L"@device:fake:" + device.FriendlyName.value_or(std::to_wstring(m_Position));
+    *Name = static_cast<LPOLESTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+    if (!*Name) return E_OUTOFMEMORY;
+    std::wmemcpy(*Name, text.c_str(), text.size() + 1);
+    return S_OK;
+  }
   STDMETHODIMP ParseDisplayName(IBindCtx*, IMoniker*, LPOLESTR, ULONG*, IMoniker**) override {
     return Unexpected("IMoniker::ParseDisplayName");
   }

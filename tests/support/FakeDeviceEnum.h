@@ -19,6 +19,7 @@ namespace fakes {
 // One device as the fake enumerator lists it.
 struct FakeDevice {
   std::optional<std::wstring> FriendlyName;  // none: the bag has no such property
+  std::optional<std::wstring> DevicePath;    // none: the moniker's display name stands in
   VARTYPE NameType = VT_BSTR;                // VT_NULL makes the name unconvertible
   HRESULT BindToStorageResult = S_OK;
   HRESULT ReadResult = S_OK;                 // used when FriendlyName is set

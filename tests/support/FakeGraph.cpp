@@ -61,6 +61,31 @@ std::string Number(double Value) {
   return text;
 }
 
+// The filters of the fake graph as IFilterGraph::EnumFilters hands them out (not logged).
+class FakeEnumFilters : public FakeComObject<IEnumFilters> {
+public:
+  explicit FakeEnumFilters(std::vector<ComPtr<IBaseFilter>> Filters) : m_Filters(std::move(Filters)) {}
+  STDMETHODIMP Next(ULONG Count, IBaseFilter** Filters, ULONG* Fetched) override {
+    if (Count != 1 || !Filters) return Unexpected("IEnumFilters::Next with a count other than 1");
+    if (Fetched) *Fetched = 0;
+    if (m_Next >= m_Filters.size()) return S_FALSE;
+    *Filters = m_Filters[m_Next++].Get();
+    (*Filters)->AddRef();
+    if (Fetched) *Fetched = 1;
+    return S_OK;
+  }
+  STDMETHODIMP Reset() override {
+    m_Next = 0;
+    return S_OK;
+  }
+  LM_FAKE_UNEXPECTED("IEnumFilters", Skip, ULONG)
+  LM_FAKE_UNEXPECTED("IEnumFilters", Clone, IEnumFilters**)
+
+private:
+  std::vector<ComPtr<IBaseFilter>> m_Filters;
+  size_t m_Next = 0;
+};
+
 class FakeFilterGraph : public FakeComObject<IGraphBuilder>,
                         public IMediaControl,
                         public IVideoWindow,
@@ -146,7 +171,13 @@ public:
     if (hr == S_OK && pin) pin->SetPeer(nullptr);
     return hr;
   }
-  LM_FAKE_UNEXPECTED("IFilterGraph", EnumFilters, IEnumFilters**)
+  STDMETHODIMP EnumFilters(IEnumFilters** Filters) override {
+    if (!Filters) return E_POINTER;
+    *Filters = nullptr;
+    const HRESULT hr = m_System->Answer("IFilterGraph::EnumFilters");
+    if (hr == S_OK) *Filters = new FakeEnumFilters(m_Filters);
+    return hr;
+  }
   LM_FAKE_UNEXPECTED("IFilterGraph", FindFilterByName, LPCWSTR, IBaseFilter**)
   LM_FAKE_UNEXPECTED("IFilterGraph", ConnectDirect, IPin*, IPin*, const AM_MEDIA_TYPE*)
   LM_FAKE_UNEXPECTED("IFilterGraph", Reconnect, IPin*)
@@ -740,6 +771,7 @@ void FakeGraphSystem::ScriptWorkingPlayback() {
   for (const char* call : {
            "IFilterGraph::QueryInterface(IMediaSeeking)",
            "IFilterGraph::QueryInterface(IBasicVideo2)",
+           "IFilterGraph::EnumFilters",
            "IGraphBuilder::RenderFile",
            "IBasicVideo::GetVideoSize",
            "IBasicVideo::get_AvgTimePerFrame",

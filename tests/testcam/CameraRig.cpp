@@ -2,6 +2,7 @@
 
 #include <dvdmedia.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace camtest {
@@ -59,6 +60,20 @@ ComPtr<IPin> PinOf(IBaseFilter* Filter, const wchar_t* Id) {
   return pin;
 }
 
+HRESULT SetCaptureFormat(IBaseFilter* Camera, int Index, REFERENCE_TIME Interval) {
+  ComPtr<IAMStreamConfig> config;
+  if (FAILED(PinOf(Camera, L"Capture").As(&config))) return E_NOINTERFACE;
+  TypeHolder type;
+  VIDEO_STREAM_CONFIG_CAPS caps{};
+  HRESULT hr = config->GetStreamCaps(Index, type.Put(), reinterpret_cast<BYTE*>(&caps));
+  if (hr != S_OK) return FAILED(hr) ? hr : E_INVALIDARG;
+  if (Interval && IsEqualGUID(type.Type->formattype, FORMAT_VideoInfo))
+    reinterpret_cast<VIDEOINFOHEADER*>(type.Type->pbFormat)->AvgTimePerFrame = Interval;
+  else if (Interval)
+    reinterpret_cast<VIDEOINFOHEADER2*>(type.Type->pbFormat)->AvgTimePerFrame = Interval;
+  return config->SetFormat(type.Type);
+}
+
 void DeleteType(AM_MEDIA_TYPE* Type) {
   if (!Type) return;
   if (Type->pbFormat) CoTaskMemFree(Type->pbFormat);
@@ -92,15 +107,33 @@ int DecodeCounter(const BYTE* Picture, LONG Width, LONG Height) {
     const LONG x = cell * 8 + 4, y = 4;
     const BYTE* pixel = Picture + static_cast<size_t>(Height - 1 - y) * stride + x * 3;
     int bit;
-    if (pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255)
+    if (pixel[0] >= 200 && pixel[1] >= 200 && pixel[2] >= 200)
       bit = 1;
-    else if (pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0)
+    else if (pixel[0] <= 55 && pixel[1] <= 55 && pixel[2] <= 55)
       bit = 0;
     else
       return -1;
     value = value << 1 | bit;
   }
   return value;
+}
+
+bool BarsMatch(const BYTE* Picture, LONG Width, LONG Height, int Counter, int Tolerance) {
+  // White, yellow, cyan, green, magenta, red, blue, black (blue, green, red order), moving 4
+  // pixels right per frame.
+  static const BYTE kBars[8][3] = {{255, 255, 255}, {0, 255, 255}, {255, 255, 0}, {0, 255, 0},
+                                   {255, 0, 255},   {0, 0, 255},   {255, 0, 0},   {0, 0, 0}};
+  if (Counter < 0 || Height <= 8) return false;
+  const LONG stride = (Width * 3 + 3) & ~3;
+  const LONG y = 8 + (Height - 8) / 2;
+  const BYTE* row = Picture + static_cast<size_t>(Height - 1 - y) * stride;
+  const LONG shift = static_cast<LONG>((static_cast<long long>(Counter) * 4) % Width);
+  for (int bar = 0; bar < 8; ++bar) {
+    const LONG x = (shift + bar * Width / 8 + Width / 16) % Width;
+    for (int channel = 0; channel < 3; ++channel)
+      if (std::abs(row[x * 3 + channel] - kBars[bar][channel]) > Tolerance) return false;
+  }
+  return true;
 }
 
 // SampleCollector
@@ -116,9 +149,14 @@ STDMETHODIMP SampleCollector::SampleCB(double, IMediaSample* Sample) {
     if (Sample->IsSyncPoint() != S_OK) m_AllSync = false;
     BYTE* data = nullptr;
     int counter = -1;
-    if (m_Width && SUCCEEDED(Sample->GetPointer(&data)) &&
-        Sample->GetActualDataLength() >= ((m_Width * 3 + 3) & ~3) * m_Height)
-      counter = DecodeCounter(data, m_Width, m_Height);
+    if (!m_Picture.empty() && SUCCEEDED(Sample->GetPointer(&data))) {
+      if (lm::ConvertFrame(m_Format, data, static_cast<size_t>(Sample->GetActualDataLength()), m_Picture.data())) {
+        counter = DecodeCounter(m_Picture.data(), m_Width, m_Height);
+        if (!BarsMatch(m_Picture.data(), m_Width, m_Height, counter, 24)) ++m_BadBars;
+      } else {
+        ++m_BadBars;
+      }
+    }
     m_Counters.push_back(counter);
     gate = m_Gate;
     timeout = m_GateTimeout;
@@ -128,9 +166,24 @@ STDMETHODIMP SampleCollector::SampleCB(double, IMediaSample* Sample) {
 }
 
 void SampleCollector::SetPictureSize(LONG Width, LONG Height) {
+  lm::FrameFormat rgb24;
+  rgb24.SubType = MEDIASUBTYPE_RGB24;
+  rgb24.Width = Width;
+  rgb24.Height = Height;
+  SetFrameFormat(rgb24);
+}
+
+void SampleCollector::SetFrameFormat(const lm::FrameFormat& Format) {
   std::lock_guard lock(m_Lock);
-  m_Width = Width;
-  m_Height = Height;
+  m_Format = Format;
+  m_Width = Format.Width;
+  m_Height = Format.Height < 0 ? -Format.Height : Format.Height;
+  m_Picture.assign(lm::Rgb24ImageBytes(Format.Width, Format.Height), 0);
+}
+
+int SampleCollector::BadBars() const {
+  std::lock_guard lock(m_Lock);
+  return m_BadBars;
 }
 
 int SampleCollector::Count() const {
@@ -177,12 +230,13 @@ void SampleCollector::Reset() {
   std::lock_guard lock(m_Lock);
   m_Starts.clear();
   m_Counters.clear();
+  m_BadBars = 0;
   m_AllSync = m_AllTimed = true;
 }
 
 // CaptureRig
 
-CaptureRig::CaptureRig(const std::wstring& CameraName) {
+CaptureRig::CaptureRig(const std::wstring& CameraName, const GUID& GrabberSubtype) {
   Camera = BindCamera(CameraName);
   if (!Camera) return;
   if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Graph)))) return;
@@ -191,10 +245,10 @@ CaptureRig::CaptureRig(const std::wstring& CameraName) {
   if (FAILED(Builder->SetFiltergraph(Graph.Get()))) return;
   if (FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Grabber)))) return;
   if (FAILED(Grabber.As(&Grab))) return;
-  AM_MEDIA_TYPE rgb24{};
-  rgb24.majortype = MEDIATYPE_Video;
-  rgb24.subtype = MEDIASUBTYPE_RGB24;
-  if (FAILED(Grab->SetMediaType(&rgb24))) return;
+  AM_MEDIA_TYPE wanted{};
+  wanted.majortype = MEDIATYPE_Video;
+  wanted.subtype = GrabberSubtype;
+  if (FAILED(Grab->SetMediaType(&wanted))) return;
   Collector = Adopt(new SampleCollector());
   if (FAILED(Grab->SetCallback(Collector.Get(), 0))) return;
   if (FAILED(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Sink)))) return;
@@ -219,8 +273,13 @@ HRESULT CaptureRig::RenderPreview() {
 HRESULT CaptureRig::RenderCapture() {
   const HRESULT hr = Builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, Camera.Get(), Grabber.Get(),
                                            Sink.Get());
-  LONG width = 0, height = 0;
-  if (SUCCEEDED(hr) && ConnectedSize(width, height)) Collector->SetPictureSize(width, height);
+  AM_MEDIA_TYPE type{};
+  if (SUCCEEDED(hr) && SUCCEEDED(Grab->GetConnectedMediaType(&type))) {
+    lm::FrameFormat format;
+    if (lm::FrameFormatOf(type, format)) Collector->SetFrameFormat(format);
+    if (type.pbFormat) CoTaskMemFree(type.pbFormat);
+    if (type.pUnk) type.pUnk->Release();
+  }
   return hr;
 }
 
@@ -332,6 +391,35 @@ STDMETHODIMP FakeSinkPin::Receive(IMediaSample*) {
 int FakeSinkPin::Received() {
   std::lock_guard lock(Lock);
   return ReceiveCount;
+}
+
+// The bottom-up RGB24 picture of Width x Height pixels on screen at the client origin of Window.
+std::vector<BYTE> ScreenPicture(HWND Window, LONG Width, LONG Height) {
+  POINT origin{0, 0};
+  ClientToScreen(Window, &origin);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = Width;
+  info.bmiHeader.biHeight = Height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<BYTE> picture(lm::Rgb24ImageBytes(Width, Height));
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, Width, Height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    std::memcpy(picture.data(), bits, picture.size());
+    SelectObject(memory, previous);
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return picture;
 }
 
 }  // namespace camtest

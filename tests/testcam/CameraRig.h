@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "support/FakeCom.h"
+#include "webcam/src/LmFrameConverter.h"
 
 namespace camtest {
 
@@ -48,6 +49,10 @@ ComPtr<I> As(IUnknown* Object) {
   return result;
 }
 
+// Sets the capture pin's format to capability Index at Interval (0: the capability's own
+// default); the pin must be unconnected, or connected in a graph.
+HRESULT SetCaptureFormat(IBaseFilter* Camera, int Index, REFERENCE_TIME Interval = 0);
+
 // Frees a type handed out by DirectShow.
 void DeleteType(AM_MEDIA_TYPE* Type);
 struct TypeHolder {
@@ -63,9 +68,15 @@ struct TypeHolder {
 const BITMAPINFOHEADER* BitmapOf(const AM_MEDIA_TYPE& Type);
 REFERENCE_TIME FrameIntervalOf(const AM_MEDIA_TYPE& Type);
 
-// Reads the frame counter from a bottom-up RGB24 picture; -1 when the counter cells are not
-// clean black or white (so a picture without the counter does not decode by accident).
+// Reads the frame counter from a bottom-up RGB24 picture; -1 when a counter cell is neither
+// white nor black (every channel at 200 or more, or at 55 or less, which JPEG loss keeps), so
+// that a picture without the counter, or one upside down, does not decode by accident.
 int DecodeCounter(const BYTE* Picture, LONG Width, LONG Height);
+// Whether the centre of each colour bar, on the middle row of a bottom-up RGB24 picture of
+// frame Counter, has the documented colour within Tolerance per channel.
+bool BarsMatch(const BYTE* Picture, LONG Width, LONG Height, int Counter, int Tolerance);
+// The bottom-up RGB24 picture of Width x Height pixels on screen at the client origin of Window.
+std::vector<BYTE> ScreenPicture(HWND Window, LONG Width, LONG Height);
 
 // Collects what a Sample Grabber delivers (on the streaming thread).
 class SampleCollector : public fakes::FakeComObject<ISampleGrabberCB> {
@@ -73,8 +84,14 @@ public:
   STDMETHODIMP SampleCB(double SampleTime, IMediaSample* Sample) override;
   STDMETHODIMP BufferCB(double, BYTE*, long) override { return fakes::Unexpected("ISampleGrabberCB::BufferCB"); }
 
+  // The frames are of this format: converted (lm::ConvertFrame) to RGB24, then their counters
+  // are read and their colour bars checked. RenderCapture sets the connected format.
+  void SetFrameFormat(const lm::FrameFormat& Format);
+  // The frames are bottom-up RGB24 pictures of this size.
   void SetPictureSize(LONG Width, LONG Height);
   int Count() const;
+  // Frames that did not convert, or whose bars did not match.
+  int BadBars() const;
   std::vector<REFERENCE_TIME> StartTimes() const;
   std::vector<int> Counters() const;
   bool AllSyncPoints() const;
@@ -88,6 +105,9 @@ public:
 private:
   mutable std::mutex m_Lock;
   LONG m_Width = 0, m_Height = 0;
+  lm::FrameFormat m_Format;
+  std::vector<BYTE> m_Picture;
+  int m_BadBars = 0;
   std::vector<REFERENCE_TIME> m_Starts;
   std::vector<int> m_Counters;
   bool m_AllSync = true;
@@ -100,7 +120,8 @@ private:
 // Renderer, all through ICaptureGraphBuilder2::RenderStream.
 class CaptureRig {
 public:
-  explicit CaptureRig(const std::wstring& CameraName);
+  // GrabberSubtype: the subtype the Sample Grabber is fixed to.
+  explicit CaptureRig(const std::wstring& CameraName, const GUID& GrabberSubtype = MEDIASUBTYPE_RGB24);
   ~CaptureRig();
   CaptureRig(const CaptureRig&) = delete;
   CaptureRig& operator=(const CaptureRig&) = delete;

@@ -113,6 +113,10 @@ TEST(TestCamPages, PropertyFrameShowsThePinPageWithEveryFormat) {
   EXPECT_TRUE(visit.PageFound);
   EXPECT_EQ(visit.ListItems, 6);
   EXPECT_NE(visit.PageTexts.find(L"30"), std::wstring::npos) << fakes::Narrow(visit.PageTexts);
+
+  ComPtr<IBaseFilter> uvc = BindCamera(kLmTestCameraUvcName);
+  ASSERT_TRUE(uvc);
+  EXPECT_EQ(ShowPages(PinOf(uvc.Get(), L"Capture").Get()).ListItems, 9);
 }
 
 // A page site that records what the page tells its frame.

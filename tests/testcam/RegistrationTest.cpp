@@ -41,10 +41,11 @@ std::vector<std::wstring> PinIds(IBaseFilter* Filter) {
   return ids;
 }
 
-TEST(TestCamRegistration, DeviceEnumeratorListsBothCameras) {
+TEST(TestCamRegistration, DeviceEnumeratorListsTheThreeCameras) {
   const auto names = ListVideoDevices();
   EXPECT_EQ(std::count(names.begin(), names.end(), std::wstring(kLmTestCameraName)), 1);
   EXPECT_EQ(std::count(names.begin(), names.end(), std::wstring(kLmTestCameraPreviewName)), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), std::wstring(kLmTestCameraUvcName)), 1);
 }
 
 TEST(TestCamRegistration, BindToObjectCreatesEachVariantWithItsPins) {
@@ -60,11 +61,17 @@ TEST(TestCamRegistration, BindToObjectCreatesEachVariantWithItsPins) {
   EXPECT_EQ(dual->GetClassID(&clsid), S_OK);
   EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_LmTestCameraPreview));
   EXPECT_EQ(PinIds(dual.Get()), (std::vector<std::wstring>{L"Capture", L"Preview"}));
+
+  const ComPtr<IBaseFilter> uvc = BindCamera(kLmTestCameraUvcName);
+  ASSERT_TRUE(uvc);
+  EXPECT_EQ(uvc->GetClassID(&clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_LmTestCameraUvc));
+  EXPECT_EQ(PinIds(uvc.Get()), std::vector<std::wstring>{L"Capture"});
 }
 
 TEST(TestCamRegistration, ClassesAreInProcessServersOfEitherThreadingModel) {
-  for (const GUID* clsid : {&CLSID_LmTestCamera, &CLSID_LmTestCameraPreview, &CLSID_LmTestCameraPropertyPage,
-                            &CLSID_LmTestCameraFormatPage}) {
+  for (const GUID* clsid : {&CLSID_LmTestCamera, &CLSID_LmTestCameraPreview, &CLSID_LmTestCameraUvc,
+                            &CLSID_LmTestCameraPropertyPage, &CLSID_LmTestCameraFormatPage}) {
     const std::wstring key = L"CLSID\\" + GuidString(*clsid) + L"\\InprocServer32";
     EXPECT_EQ(RegistryString(key, L"ThreadingModel"), L"Both") << fakes::Narrow(key);
     std::wstring path = RegistryString(key, nullptr);

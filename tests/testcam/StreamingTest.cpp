@@ -19,21 +19,6 @@
 namespace camtest {
 namespace {
 
-// Sets the capture pin's format to capability Index at Interval (the pin must be unconnected).
-HRESULT SetCaptureFormat(IBaseFilter* Camera, int Index, REFERENCE_TIME Interval) {
-  auto config = As<IAMStreamConfig>(PinOf(Camera, L"Capture").Get());
-  if (!config) return E_NOINTERFACE;
-  TypeHolder type;
-  VIDEO_STREAM_CONFIG_CAPS caps{};
-  HRESULT hr = config->GetStreamCaps(Index, type.Put(), reinterpret_cast<BYTE*>(&caps));
-  if (hr != S_OK) return FAILED(hr) ? hr : E_INVALIDARG;
-  if (IsEqualGUID(type.Type->formattype, FORMAT_VideoInfo))
-    reinterpret_cast<VIDEOINFOHEADER*>(type.Type->pbFormat)->AvgTimePerFrame = Interval;
-  else
-    reinterpret_cast<VIDEOINFOHEADER2*>(type.Type->pbFormat)->AvgTimePerFrame = Interval;
-  return config->SetFormat(type.Type);
-}
-
 ComPtr<IPin> Peer(IPin* Pin) {
   ComPtr<IPin> peer;
   if (Pin && FAILED(Pin->ConnectedTo(&peer))) peer.Reset();

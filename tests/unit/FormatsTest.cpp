@@ -656,14 +656,22 @@ TEST_F(FormatsTest, SetStreamFormatAppliedCopiesTheEntryAndSelectsIt) {
     EXPECT_EQ(Preview().MinimumFrameRate(), minRate);
     EXPECT_EQ(Preview().State().Value(), state);
 
-    // Right after GetStreamFormat(i) at the same rate, SetStreamFormat(i) changes nothing and
-    // keeps the selection.
+    // Looking at an entry and then selecting it applies it: the device runs entry 3, whatever
+    // GetStreamFormat loaded into the format properties.
     ASSERT_TRUE(Preview().GetStreamFormat(0));
     Preview().m_oldFrameRate = Preview().FrameRate();
-    Graph().Log.Clear();
     EXPECT_TRUE(Preview().SetStreamFormat(0));
     EXPECT_EQ(Preview().ErrorStatus(), 0);
-    EXPECT_EQ(Preview().m_SelectedIndex, 3);
+    EXPECT_EQ(Preview().m_SelectedIndex, 0);
+    ASSERT_EQ(Graph().AppliedFormats.size(), 2u);
+    EXPECT_TRUE(IsEqualGUID(Graph().AppliedFormats[1].SubType, MEDIASUBTYPE_RGB24));
+
+    // Selecting the entry the device already runs changes nothing on the device, and the
+    // selection holds for the next Start.
+    Preview().m_SelectedIndex = 3;
+    Graph().Log.Clear();
+    EXPECT_TRUE(Preview().SetStreamFormat(0));
+    EXPECT_EQ(Preview().m_SelectedIndex, 0);
     EXPECT_EQ(TakeCalls(), "");
   }
 }
@@ -860,22 +868,24 @@ TEST_F(FormatsTest, PinDialogSelectsTheFirstMatchingEntryOrKeepsTheSelection) {
   EXPECT_NEAR(static_cast<double>(Graph().AppliedFormats[0].Header.AvgTimePerFrame), 333333, 1);
 }
 
-TEST_F(FormatsTest, PinDialogWithoutPagesOrReadableFormatGivesTheInitialValues) {
+TEST_F(FormatsTest, PinDialogReadsTheFormatWithoutPagesAndGivesTheInitialValuesWhenItCannot) {
   FrameCloser closer(&Graph());
   Reach(kOpen);
   Preview().m_SelectedIndex = 1;
-  // No pages: no frame, no format read, true with the initial values.
+  // No pages: no frame, but the pin's format is read back all the same (the pin knows it; zeros
+  // would be a plainly wrong answer).
+  Graph().CurrentFormat = FakeFormat::Video(1280, 720);
   ASSERT_TRUE(Preview().ShowCapturePinDialog());
   EXPECT_EQ(Preview().ErrorStatus(), 0);
-  EXPECT_EQ(TakeCalls(), Join({kTakeApart, kGrabberAgain, kFindConfig, kRebuild}));
-  EXPECT_EQ(Preview().VideoSize().cx, 0);
-  EXPECT_EQ(Preview().VideoSize().cy, 0);
-  EXPECT_EQ(Preview().FrameRate(), 0);
-  EXPECT_TRUE(IsEqualGUID(Preview().VideoSubType(), GUID_NULL));
-  EXPECT_EQ(Preview().BitCount(), 0);
-  EXPECT_EQ(Preview().m_BitRate, 0u);
+  EXPECT_EQ(TakeCalls(), Join({kTakeApart, kGrabberAgain, kFindConfig, "IAMStreamConfig::GetFormat", kRebuild}));
+  EXPECT_EQ(Preview().VideoSize().cx, 1280);
+  EXPECT_EQ(Preview().VideoSize().cy, 720);
+  EXPECT_EQ(Preview().FrameRate(), 10000000.0 / 333333);
+  EXPECT_TRUE(IsEqualGUID(Preview().VideoSubType(), MEDIASUBTYPE_RGB24));
+  EXPECT_EQ(Preview().BitCount(), 24);
   EXPECT_EQ(Preview().m_oldVideoSize.cx, 320);
-  EXPECT_EQ(Preview().m_SelectedIndex, 1);
+  EXPECT_EQ(Preview().m_SelectedIndex, 2);
+  Preview().m_SelectedIndex = 1;
 
   // Pages, but the format cannot be read (fails, or is not video-info): the initial values.
   Graph().ConfigHasPages = true;

@@ -334,10 +334,14 @@ const InformationCase kInformationCases[] = {
 };
 
 TEST_F(PlayerTest, MediaInformationWhenTheGraphCanOrCannotTell) {
+  // A call fails with an error, or answers S_FALSE, which is no answer either.
+  for (const HRESULT failure : {E_FAIL, S_FALSE})
   for (const InformationCase& c : kInformationCases) {
+    if (failure == S_FALSE && !c.FailingCall) continue;
     SCOPED_TRACE(c.Name);
+    SCOPED_TRACE(failure == S_FALSE ? "S_FALSE" : "E_FAIL");
     NewGraphSystem();
-    if (c.FailingCall) Graph().Script(c.FailingCall, E_FAIL);
+    if (c.FailingCall) Graph().Script(c.FailingCall, failure);
     Graph().AvgTimePerFrame = c.AvgTimePerFrame;
     Graph().TimeFormat = c.TimeFormat;
     Graph().Duration = c.Duration;
@@ -603,6 +607,11 @@ TEST_F(PlayerTest, StartFromSetsOnlyTheCurrentPositionInMediaTime) {
        "IMediaSeeking::GetTimeFormat; IMediaSeeking::SetPositions(12345678, absolute, 0, none)"},
       {"largest 64-bit count", [](TVLmPlay& p) { return p.StartFrom(std::numeric_limits<int64_t>::max()); },
        "IMediaSeeking::GetTimeFormat; IMediaSeeking::SetPositions(9223372036854775807, absolute, 0, none)"},
+      // A plain integer is a count of 100 ns units; StartFrom(0) rewinds.
+      {"int 0", [](TVLmPlay& p) { return p.StartFrom(0); },
+       "IMediaSeeking::GetTimeFormat; IMediaSeeking::SetPositions(0, absolute, 0, none)"},
+      {"unsigned 7", [](TVLmPlay& p) { return p.StartFrom(7u); },
+       "IMediaSeeking::GetTimeFormat; IMediaSeeking::SetPositions(7, absolute, 0, none)"},
   };
   Reach(kOpen);
   for (const Seek& seek : seeks) {

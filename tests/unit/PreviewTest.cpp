@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <control.h>
+#include <dbt.h>
 
 #include <cstdint>
 #include <cstring>
@@ -39,6 +40,7 @@ public:
   using TVLmPreview::CloseInterfaces;
   using TVLmPreview::GetFormats;
   using TVLmPreview::RemoveDownstream;
+  using TVLmPreview::m_GrabberSubType;
   using TVLmPreview::m_isCapture;
   using TVLmPreview::m_oldBitRate;
   using TVLmPreview::m_oldFrameRate;
@@ -239,7 +241,8 @@ const StepFailure kStepFailures[] = {
     {"IFilterGraph::AddFilter(Video Capture)", S_FALSE, "IFilterGraph::AddFilter(Video Capture)", 8},
     {"ISampleGrabber::SetMediaType", E_FAIL, "ISampleGrabber::SetMediaType(video, RGB24, VideoInfo)", 8},
     {"IFilterGraph::AddFilter(Sample Grabber)", VFW_E_DUPLICATE_NAME, "IFilterGraph::AddFilter(Sample Grabber)", 8},
-    {"ICaptureGraphBuilder2::RenderStream(capture, video)", S_FALSE, "ICaptureGraphBuilder2::RenderStream(capture, video)", 8},
+    // The device's own format is then looked at: an RGB24 device has no other to offer.
+    {"ICaptureGraphBuilder2::RenderStream(capture, video)", S_FALSE, "IAMStreamConfig::GetFormat", 8},
     {"ISampleGrabber::GetConnectedMediaType", VFW_E_NOT_CONNECTED, "ISampleGrabber::GetConnectedMediaType", 8},
     {"ISampleGrabber::SetBufferSamples", S_FALSE, "ISampleGrabber::SetBufferSamples(false)", 8},
     {"ISampleGrabber::SetOneShot", S_FALSE, "ISampleGrabber::SetOneShot(false)", 8},
@@ -250,6 +253,34 @@ const StepFailure kStepFailures[] = {
     {"IVideoWindow::put_Visible", S_FALSE, "IVideoWindow::put_Visible(OAFALSE)", 8},
     {"IMediaEventEx::SetNotifyWindow", E_FAIL, "IMediaEventEx::SetNotifyWindow(window, 32769, 0)", 8},
 };
+
+// A camera whose format this system cannot convert to 24-bit RGB: the grabber is connected
+// with the camera's own format (its frames are converted per snapshot); a format that cannot
+// be converted at all still fails the open.
+TEST_F(PreviewTest, CaptureStreamFallsBackToTheDevicesOwnFormatWhenItCanBeConverted) {
+  for (const bool convertible : {true, false}) {
+    SCOPED_TRACE(convertible ? "YUY2" : "a format without a converter");
+    NewGraphSystem();
+    const GUID subtype = convertible ? MEDIASUBTYPE_YUY2 : MEDIASUBTYPE_dvsd;
+    Graph().CurrentFormat = FakeFormat::Video(320, 240, 16, 333333, subtype);
+    Graph().Capabilities[0].Format = *Graph().CurrentFormat;
+    Graph().Connected = FakeFormat::Video(320, 240, 16, 333333, subtype);
+    Graph().ScriptNth("ICaptureGraphBuilder2::RenderStream(capture, video)", 1, VFW_E_CANNOT_CONNECT);
+    EXPECT_EQ(Preview().Open(0), convertible);
+    EXPECT_EQ(Graph().Log.Count("ICaptureGraphBuilder2::RenderStream(capture, video)"), convertible ? 2 : 1);
+    ASSERT_TRUE(Graph().GrabberType.has_value());
+    EXPECT_TRUE(IsEqualGUID(Graph().GrabberType->subtype, convertible ? subtype : MEDIASUBTYPE_RGB24));
+    if (convertible) {
+      EXPECT_TRUE(Preview().m_isCapture);
+      EXPECT_TRUE(IsEqualGUID(Preview().m_GrabberSubType, MEDIASUBTYPE_YUY2));
+      ASSERT_TRUE(Preview().Start(vlmVideoStretch));
+      EXPECT_TRUE(Preview().TakeSnapshot()) << Preview().ErrorStatus();
+    } else {
+      EXPECT_EQ(Preview().ErrorStatus(), 203);
+    }
+    DestroyPreview();
+  }
+}
 
 TEST_F(PreviewTest, EachGraphStepFailingGives203KeepsWhatWasBuiltAndCloseRefuses) {
   for (const StepFailure& step : kStepFailures) {
@@ -693,6 +724,87 @@ TEST_F(PreviewTest, GetEventOtherThanOkEndsTheDrain) {
 TEST_F(PreviewTest, GraphNotificationWithoutAGraphDoesNothing) {
   EXPECT_EQ(SendMessageW(Preview().Handle(), WM_GRAPHNOTIFY, 0, 0), 0);
   EXPECT_EQ(Calls(), "");
+}
+
+// ---- devices that go and come ----
+
+// The IUnknown that identifies the preview's device in EC_DEVICE_LOST.
+LONG_PTR DeviceIdentity(TestPreview& Preview) {
+  Microsoft::WRL::ComPtr<IUnknown> unknown;
+  Preview.m_pDeviceFilter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.GetAddressOf()));
+  return reinterpret_cast<LONG_PTR>(unknown.Get());
+}
+
+TEST_F(PreviewTest, DeviceLossStopsTheGraphOnceAndReports204) {
+  for (const int state : {kRunning, kPaused, kStopped}) {
+    SCOPED_TRACE(state);
+    NewGraphSystem();
+    Reach(state);
+    int lost = 0;
+    Preview().SetOnDeviceLost([&](TObject* Sender) {
+      EXPECT_EQ(Sender, &Preview());
+      EXPECT_EQ(Preview().State().Value(), kOpen);
+      ++lost;
+    });
+    const LONG_PTR device = DeviceIdentity(Preview());
+    Graph().Events = {{EC_DEVICE_LOST, device + 16, 0},  // another device
+                      {EC_DEVICE_LOST, device, 0},
+                      {EC_ERRORABORT, E_FAIL, 0},  // the same loss, told again
+                      {EC_STREAM_ERROR_STOPPED, E_FAIL, 0}};
+    for (int n = 1; n <= 4; ++n) Graph().ScriptNth("IMediaEventEx::GetEvent", n, S_OK);
+    SendMessageW(Preview().Handle(), WM_GRAPHNOTIFY, 0, 0);
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(Preview().State().Value(), kOpen);
+    EXPECT_EQ(Preview().ErrorStatus(), LMERR_DEVICE_LOST);
+    EXPECT_EQ(Graph().Log.Count("IMediaControl::Stop"), 1);
+    EXPECT_EQ(Graph().Log.Count("IVideoWindow::put_Visible(OAFALSE)"), 1);
+    EXPECT_TRUE(Preview().Close());
+    DestroyPreview();
+  }
+}
+
+TEST_F(PreviewTest, DeviceListChangesRefreshTheListsAndTellTheLossOfTheOpenDevice) {
+  m_Devices->Devices[0].DevicePath = L"\\\\?\\usb#cam1";
+  AddDevice(L"Second");  // no path: its moniker's display name stands in
+  ASSERT_EQ(Preview().VideoDevicePaths()->Count(), 2);
+  EXPECT_EQ((*Preview().VideoDevicePaths())[1], L"@device:fake:Second");
+  int changes = 0, lost = 0;
+  Preview().SetOnVideoDevicesChange([&](TObject*) { ++changes; });
+  Preview().SetOnDeviceLost([&](TObject*) { ++lost; });
+  ASSERT_TRUE(Preview().OpenDevice(L"\\\\?\\usb#cam1"));
+  const auto announce = [&](WPARAM Event, const GUID& Class) {
+    DEV_BROADCAST_DEVICEINTERFACE_W broadcast{};
+    broadcast.dbcc_size = sizeof(broadcast);
+    broadcast.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    broadcast.dbcc_classguid = Class;
+    SendMessageW(Preview().Handle(), WM_DEVICECHANGE, Event, reinterpret_cast<LPARAM>(&broadcast));
+  };
+  // {6994AD05-93EF-11D0-A3CC-00A0C9223196} and {65E8773D-8F56-11D0-A3B9-00A0C9223196}
+  const GUID video = {0x6994AD05, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+  const GUID capture = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+
+  // A device arrives in front: announced once per interface class, refreshed once.
+  m_Devices->Devices.insert(m_Devices->Devices.begin(), FakeDevice{L"Other", L"\\\\?\\usb#cam2"});
+  announce(DBT_DEVICEARRIVAL, video);
+  announce(DBT_DEVICEARRIVAL, capture);
+  announce(DBT_DEVICEARRIVAL, IID_IUnknown);  // not a video capture device
+  testwin::PumpMessages(30);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ((*Preview().VideoDevices())[0], L"Other");
+  EXPECT_EQ(Preview().VideoDevicePaths()->IndexOf(L"\\\\?\\usb#cam1"), 1);
+  EXPECT_EQ(lost, 0);
+
+  // The open device goes: the list says so, and that is its loss.
+  m_Devices->Devices.erase(m_Devices->Devices.begin() + 1);
+  announce(DBT_DEVICEREMOVECOMPLETE, video);
+  testwin::PumpMessages(30);
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(lost, 1);
+  EXPECT_EQ(Preview().ErrorStatus(), LMERR_DEVICE_LOST);
+  EXPECT_TRUE(Preview().Close());
+  EXPECT_FALSE(Preview().OpenDevice(L"\\\\?\\usb#cam1"));
+  EXPECT_EQ(Preview().ErrorStatus(), 202);
+  EXPECT_TRUE(Preview().OpenDevice(L"\\\\?\\usb#cam2"));
 }
 
 // ---- RemoveDownstream ----

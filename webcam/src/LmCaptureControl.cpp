@@ -3,17 +3,26 @@
 
 #include "webcam/LmCaptureControl.h"
 
+#include "webcam/src/LmDeviceList.h"
+
 TVLmCaptureControl::TVLmCaptureControl(TComponent* AOwner)
-    : TVLmVideoControl(AOwner), m_VideoDevices(std::make_unique<TStringList>()) {
+    : TVLmVideoControl(AOwner),
+      m_VideoDevices(std::make_unique<TStringList>()),
+      m_VideoDevicePaths(std::make_unique<TStringList>()) {
   if (!DecideActive()) return;
-  TStringList* devices = m_VideoDevices.get();
-  devices->Clear();
-  EnumDevices(CLSID_VideoInputDeviceCategory, devices);
+  RefreshDevices();
+}
+
+int32_t TVLmCaptureControl::RefreshDevices() {
+  m_VideoDevices->Clear();
+  m_VideoDevicePaths->Clear();
+  return lm::EnumDevices(CLSID_VideoInputDeviceCategory, *m_VideoDevices, m_VideoDevicePaths.get());
 }
 
 // A component's own destructor closes its graph first (its hooks are gone by the time this
 // runs); what is left here is what every component releases the same way.
 TVLmCaptureControl::~TVLmCaptureControl() {
+  UnregisterDeviceNotifications();
   CloseInterfaces();
   m_pDeviceFilter.Reset();
   m_VideoDevices.reset();
@@ -34,6 +43,8 @@ void TVLmCaptureControl::ClearFormatFields() {
   m_oldFrameRate = 0;
   m_oldBitRate = 0;
   m_SelectedIndex = -1;
+  m_AppliedSubType = GUID_NULL;
+  m_AppliedSize = SIZE{0, 0};
 }
 
 int32_t TVLmCaptureControl::GetVideoDevices() {
@@ -41,21 +52,16 @@ int32_t TVLmCaptureControl::GetVideoDevices() {
     m_ErrorStatus = LMERR_INACTIVE;
     return 0;
   }
-  TStringList* devices = m_VideoDevices.get();
-  devices->Clear();
-  const int32_t count = EnumDevices(CLSID_VideoInputDeviceCategory, devices);
+  const int32_t count = RefreshDevices();
   m_ErrorStatus = count <= 0 ? LMERR_NO_DEVICE : LMERR_NONE;
   return count;
 }
 
 bool TVLmCaptureControl::BindDevice(int32_t Index) {
   TStringList* devices = m_VideoDevices.get();
-  if (devices->Count() < 1) {
-    devices->Clear();
-    if (EnumDevices(CLSID_VideoInputDeviceCategory, devices) < 1) {
-      m_ErrorStatus = LMERR_NO_DEVICE;
-      return false;
-    }
+  if (devices->Count() < 1 && RefreshDevices() < 1) {
+    m_ErrorStatus = LMERR_NO_DEVICE;
+    return false;
   }
   if (Index < 0 || Index >= devices->Count()) {
     m_ErrorStatus = LMERR_NO_DEVICE;
@@ -66,7 +72,13 @@ bool TVLmCaptureControl::BindDevice(int32_t Index) {
     m_ErrorStatus = LMERR_NO_DEVICE;
     return false;
   }
+  m_DevicePath = Index < m_VideoDevicePaths->Count() ? (*m_VideoDevicePaths)[Index] : std::wstring();
   return true;
+}
+
+int32_t TVLmCaptureControl::FindDevicePath(const std::wstring& DevicePath) {
+  if (m_Active) RefreshDevices();
+  return DevicePath.empty() ? -1 : m_VideoDevicePaths->IndexOf(DevicePath);
 }
 
 bool TVLmCaptureControl::FinishOpen(bool Built) {
@@ -77,6 +89,7 @@ bool TVLmCaptureControl::FinishOpen(bool Built) {
   }
   m_State = vlmStateOpen;
   m_SelectedIndex = 0;
+  m_DeviceLostReported = false;
   m_ErrorStatus = LMERR_NONE;
   return true;
 }
@@ -88,6 +101,7 @@ bool TVLmCaptureControl::Close() {
   }
   CloseInterfaces();
   m_pDeviceFilter.Reset();
+  m_DevicePath.clear();
   m_State = vlmStateClosed;
   ClearFormatFields();
   m_ErrorStatus = LMERR_NONE;
@@ -118,6 +132,7 @@ bool TVLmCaptureControl::Start(TVLmVideoDisplayMode Mode) {
     return false;
   }
   m_State = vlmStateRunning;
+  m_DeviceLostReported = false;  // a device that runs again may be lost again
   m_ErrorStatus = LMERR_NONE;
   return true;
 }

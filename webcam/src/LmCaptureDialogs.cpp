@@ -61,6 +61,8 @@ void TVLmCaptureControl::LoadPinFormat(SIZE VideoSize, const GUID& SubType, doub
   m_ErrorStatus = LMERR_NONE;
   m_oldFrameRate = m_FrameRate;
   m_oldBitRate = m_BitRate;
+  m_AppliedSubType = m_VideoSubType;
+  m_AppliedSize = m_VideoSize;
 
   for (int32_t i = 0; i < m_pVSI_Count[1]; ++i) {
     const TLM_VIDEO_STREAM_INFORMATION& entry = m_pVSI[static_cast<size_t>(i)];

@@ -4,37 +4,14 @@
 #include <stdexcept>
 
 #include "webcam/LmCaptureControl.h"
+#include "webcam/src/LmComCreate.h"
 #include "webcam/src/LmComPtr.h"
 
 using Microsoft::WRL::ComPtr;
 
-namespace {
-
-constexpr DWORD kInprocServerOrHandler = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
-
-template <typename Interface>
-bool Create(REFCLSID Clsid, REFIID Iid, ComPtr<Interface>& Field) {
-  return CoCreateInstance(Clsid, nullptr, kInprocServerOrHandler, Iid,
-                          reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) == S_OK;
-}
-
-template <typename Interface>
-bool Query(IUnknown* From, REFIID Iid, ComPtr<Interface>& Field) {
-  if (!From) throw std::logic_error("query on a missing interface");
-  return From->QueryInterface(Iid, reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) == S_OK;
-}
-
-}  // namespace
-
 bool TVLmCaptureControl::CreateGraph() {
-  return Create(CLSID_FilterGraph, IID_IGraphBuilder, m_pGraphBuilder) &&
-         Create(CLSID_CaptureGraphBuilder2, IID_ICaptureGraphBuilder2, m_pCaptureGraphBuilder);
-}
-
-bool TVLmCaptureControl::QueryGraphControl() {
-  return Query(m_pGraphBuilder.Get(), IID_IMediaControl, m_pMediaControl) &&
-         Query(m_pGraphBuilder.Get(), IID_IVideoWindow, m_pVideoWindow) &&
-         Query(m_pGraphBuilder.Get(), IID_IMediaEventEx, m_pMediaEvent);
+  return CreateFilterGraph() && lm::CreateInto(CLSID_CaptureGraphBuilder2, lm::kInprocServerOrHandler,
+                                               IID_ICaptureGraphBuilder2, m_pCaptureGraphBuilder);
 }
 
 bool TVLmCaptureControl::AddDeviceToGraph() {
@@ -94,13 +71,4 @@ void TVLmCaptureControl::RemoveDownstream(IBaseFilter* Filter) {
 
 void TVLmCaptureControl::TakeGraphApart(IBaseFilter* Filter) { RemoveDownstream(Filter); }
 
-void TVLmCaptureControl::CloseInterfaces() {
-  try {
-    ReleaseGraphControl();
-    ReleaseExtraInterfaces();
-    m_pCaptureGraphBuilder.Reset();
-    m_pGraphBuilder.Reset();
-  } catch (...) {
-    // Fields not reached stay held until they are assigned again or the control goes.
-  }
-}
+void TVLmCaptureControl::ReleaseExtraInterfaces() { m_pCaptureGraphBuilder.Reset(); }

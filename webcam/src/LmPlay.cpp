@@ -3,7 +3,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "webcam/src/LmDirectShowIds.h"
+#include "webcam/src/LmComCreate.h"
 #include "webcam/src/LmMediaTypes.h"
 
 using Microsoft::WRL::ComPtr;
@@ -15,10 +15,11 @@ constexpr IID kIID_IBasicVideo2 = {0x329BB360, 0xF6EA, 0x11D1, {0x90, 0x38, 0x00
 
 constexpr size_t kLongestFileName = 259;
 
-// Leaves the seeking interface in media time (100 ns units).
+// Leaves the seeking interface in media time (100 ns units). As everywhere, only S_OK counts
+// as an answer.
 void UseMediaTime(IMediaSeeking* Seeking) {
   GUID format = GUID_NULL;
-  if (SUCCEEDED(Seeking->GetTimeFormat(&format)) && !IsEqualGUID(format, TIME_FORMAT_MEDIA_TIME))
+  if (Seeking->GetTimeFormat(&format) == S_OK && !IsEqualGUID(format, TIME_FORMAT_MEDIA_TIME))
     Seeking->SetTimeFormat(&TIME_FORMAT_MEDIA_TIME);
 }
 
@@ -77,21 +78,8 @@ int32_t TVLmPlay::StartupVideo(const std::wstring& FileName) {
 
 bool TVLmPlay::GetInterfaces() {
   try {
-    constexpr DWORD kInprocServerOrHandler = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
-    if (CoCreateInstance(CLSID_FilterGraph, nullptr, kInprocServerOrHandler, IID_IGraphBuilder,
-                         reinterpret_cast<void**>(m_pGraphBuilder.ReleaseAndGetAddressOf())) != S_OK)
-      return false;
-    if (CoCreateInstance(lm::kCLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                         reinterpret_cast<void**>(m_pGrabberFilter.ReleaseAndGetAddressOf())) != S_OK)
-      return false;
-    const auto query = [](IUnknown* From, REFIID Iid, auto& Field) {
-      return From->QueryInterface(Iid, reinterpret_cast<void**>(Field.ReleaseAndGetAddressOf())) == S_OK;
-    };
-    return query(m_pGrabberFilter.Get(), __uuidof(ISampleGrabber), m_pSampleGrabber) &&
-           query(m_pGraphBuilder.Get(), IID_IMediaControl, m_pMediaControl) &&
-           query(m_pGraphBuilder.Get(), IID_IVideoWindow, m_pVideoWindow) &&
-           query(m_pGraphBuilder.Get(), IID_IMediaEventEx, m_pMediaEvent) &&
-           query(m_pGraphBuilder.Get(), IID_IMediaSeeking, m_pMediaSeeking);
+    return CreateFilterGraph() && CreateGrabber() && QueryGraphControl() &&
+           lm::QueryInto(m_pGraphBuilder.Get(), IID_IMediaSeeking, m_pMediaSeeking);
   } catch (...) {
     return false;
   }
@@ -99,28 +87,16 @@ bool TVLmPlay::GetInterfaces() {
 
 bool TVLmPlay::SetupGraph(const std::wstring& FileName) {
   try {
-    AM_MEDIA_TYPE accepted{};
-    accepted.majortype = MEDIATYPE_Video;
-    accepted.subtype = MEDIASUBTYPE_RGB24;
-    accepted.formattype = FORMAT_VideoInfo;
-    if (m_pSampleGrabber->SetMediaType(&accepted) != S_OK) return false;
-    if (m_pGraphBuilder->AddFilter(m_pGrabberFilter.Get(), L"Sample Grabber") != S_OK) return false;
     // The grabber, already in the graph and accepting only RGB24 video, is put on the video
     // stream's way to the renderer whenever it can be connected.
+    if (!AddGrabber(m_pGraphBuilder.Get())) return false;
     if (m_pGraphBuilder->RenderFile(FileName.c_str(), nullptr) != S_OK) return false;
-
-    AM_MEDIA_TYPE connected{};
-    m_isSampleGrabber = m_pSampleGrabber->GetConnectedMediaType(&connected) == S_OK;
+    // A decoder that cannot deliver RGB24: the grabber goes in front of the renderer with the
+    // decoder's own format instead.
+    m_isSampleGrabber =
+        ReadGrabberConnection() || (InsertGrabberBeforeRenderer(m_pGraphBuilder.Get()) && ReadGrabberConnection());
     if (!m_isSampleGrabber) return true;  // plays without snapshots
-    const VIDEOINFOHEADER* vih = lm::VideoInfo(&connected);
-    if (vih) m_vih = *vih;
-    MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&connected));
-    if (!vih) {
-      m_isSampleGrabber = false;
-      return true;
-    }
-    return m_pSampleGrabber->SetBufferSamples(FALSE) == S_OK && m_pSampleGrabber->SetOneShot(FALSE) == S_OK &&
-           m_pSampleGrabber->SetCallback(nullptr, 0) == S_OK;
+    return QuietGrabber();
   } catch (...) {
     return false;
   }
@@ -135,7 +111,7 @@ SIZE TVLmPlay::GetVideoSize() {
     return size;
   long width = 0;
   long height = 0;
-  if (SUCCEEDED(basicVideo->GetVideoSize(&width, &height))) size = SIZE{width, height};
+  if (basicVideo->GetVideoSize(&width, &height) == S_OK) size = SIZE{width, height};
   GetRate(basicVideo.Get());
   return size;
 }
@@ -143,19 +119,19 @@ SIZE TVLmPlay::GetVideoSize() {
 void TVLmPlay::GetRate(IBasicVideo2* BasicVideo) {
   REFTIME timePerFrame = 0;
   // A time per frame of 0 (variable or unknown rate) is something the graph cannot tell.
-  if (SUCCEEDED(BasicVideo->get_AvgTimePerFrame(&timePerFrame)) && timePerFrame > 0 && std::isfinite(timePerFrame)) {
+  if (BasicVideo->get_AvgTimePerFrame(&timePerFrame) == S_OK && timePerFrame > 0 && std::isfinite(timePerFrame)) {
     const double hundredths = std::trunc(100.0 / timePerFrame);
     if (hundredths < 1e15) m_FrameRate = hundredths / 100.0;
   }
   long bitRate = 0;
-  if (SUCCEEDED(BasicVideo->get_BitRate(&bitRate))) m_BitRate = static_cast<uint32_t>(bitRate);
+  if (BasicVideo->get_BitRate(&bitRate) == S_OK) m_BitRate = static_cast<uint32_t>(bitRate);
 }
 
 double TVLmPlay::GetDuration() {
   if (!m_pMediaSeeking) return 0;
   UseMediaTime(m_pMediaSeeking.Get());
   LONGLONG duration = 0;
-  if (FAILED(m_pMediaSeeking->GetDuration(&duration))) return 0;
+  if (m_pMediaSeeking->GetDuration(&duration) != S_OK) return 0;
   return static_cast<double>(duration) / 10000000.0;
 }
 
@@ -231,7 +207,7 @@ bool TVLmPlay::TakeSnapshot() {
   return m_ErrorStatus == LMERR_NONE;
 }
 
-bool TVLmPlay::GraphEvent(long Code) {
+bool TVLmPlay::GraphEvent(long Code, LONG_PTR, LONG_PTR) {
   if (Code != EC_COMPLETE) return false;
   if (m_pMediaControl) m_pMediaControl->Stop();
   if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
@@ -244,16 +220,9 @@ void TVLmPlay::DoEnd() {
   if (FOnEnd) FOnEnd(this);
 }
 
-void TVLmPlay::CloseInterfaces() {
-  try {
-    ReleaseGraphControl();
-    m_pSampleGrabber.Reset();
-    m_pGrabberFilter.Reset();
-    m_pMediaSeeking.Reset();
-    m_pGraphBuilder.Reset();
-  } catch (...) {
-    // Fields not reached stay held until they are assigned again or the control goes.
-  }
+void TVLmPlay::ReleaseExtraInterfaces() {
+  ReleaseGrabber();
+  m_pMediaSeeking.Reset();
 }
 
 bool TVLmPlay::Close() {
@@ -262,7 +231,6 @@ bool TVLmPlay::Close() {
     return false;
   }
   CloseInterfaces();
-  m_LmSampleGrabberCB->DiscardFrame();
   m_State = vlmStateClosed;
   ClearMediaInformation();
   m_ErrorStatus = LMERR_NONE;

@@ -18,6 +18,8 @@ bool TVLmPreview::Open(int32_t Index) {
   return FinishOpen(StartupVideo());
 }
 
+bool TVLmPreview::OpenDevice(const std::wstring& DevicePath) { return Open(FindDevicePath(DevicePath)); }
+
 bool TVLmPreview::TakeSnapshot() {
   m_ErrorStatus = RequestSnapshot(m_State, m_isCapture);
   return m_ErrorStatus == LMERR_NONE;

@@ -3,20 +3,16 @@
 
 #include <stdexcept>
 
-#include "webcam/src/LmDirectShowIds.h"
-#include "webcam/src/LmMediaTypes.h"
 #include "webcam/LmPreview.h"
-
+#include "webcam/src/LmMediaTypes.h"
 
 namespace {
 
-// The only media type the grabber accepts: 24-bit RGB video with a video-info header.
-AM_MEDIA_TYPE GrabberMediaType() {
-  AM_MEDIA_TYPE type{};
-  type.majortype = MEDIATYPE_Video;
-  type.subtype = MEDIASUBTYPE_RGB24;
-  type.formattype = FORMAT_VideoInfo;
-  return type;
+// The format the device's capture pin has now (null when it cannot tell): the grabber takes
+// frames in it when it cannot have them as 24-bit RGB.
+void ReadDeviceFormat(ICaptureGraphBuilder2* Builder, IBaseFilter* Device, lm::OwnedMediaType& Format) {
+  const Microsoft::WRL::ComPtr<IAMStreamConfig> config = lm::FindStreamConfig(Builder, Device);
+  if (config) config->GetFormat(Format.Receive());
 }
 
 }  // namespace
@@ -31,14 +27,7 @@ bool TVLmPreview::StartupVideo() {
 
 bool TVLmPreview::GetInterfaces() {
   try {
-    if (!CreateGraph()) return false;
-    if (CoCreateInstance(lm::kCLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                         reinterpret_cast<void**>(m_pGrabberFilter.ReleaseAndGetAddressOf())) != S_OK)
-      return false;
-    if (m_pGrabberFilter->QueryInterface(__uuidof(ISampleGrabber),
-                                         reinterpret_cast<void**>(m_pSampleGrabber.ReleaseAndGetAddressOf())) != S_OK)
-      return false;
-    return QueryGraphControl();
+    return CreateGraph() && CreateGrabber() && QueryGraphControl();
   } catch (...) {
     return false;
   }
@@ -49,9 +38,7 @@ bool TVLmPreview::SetupGraph1(bool AddDevice) {
     if (!m_pGraphBuilder || !m_pCaptureGraphBuilder || !m_pSampleGrabber)
       throw std::logic_error("graph objects missing");
     if (AddDevice && !AddDeviceToGraph()) return false;
-    AM_MEDIA_TYPE type = GrabberMediaType();
-    if (m_pSampleGrabber->SetMediaType(&type) != S_OK) return false;
-    if (m_pGraphBuilder->AddFilter(m_pGrabberFilter.Get(), L"Sample Grabber") != S_OK) return false;
+    if (!AddGrabber(m_pGraphBuilder.Get())) return false;
     if (AddDevice) ReadFormats();
     return true;
   } catch (...) {
@@ -65,13 +52,18 @@ bool TVLmPreview::SetupGraph2() {
   try {
     if (!m_pCaptureGraphBuilder || !m_pSampleGrabber) throw std::logic_error("graph objects missing");
     if (!RenderPreviewStream()) return false;
-    if (m_pCaptureGraphBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pDeviceFilter.Get(), nullptr,
-                                             m_pGrabberFilter.Get()) != S_OK)
-      return false;
+    const auto renderCapture = [this] {
+      return m_pCaptureGraphBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pDeviceFilter.Get(),
+                                                  nullptr, m_pGrabberFilter.Get());
+    };
+    lm::OwnedMediaType deviceFormat;
+    const auto readDeviceFormat = [&]() -> const AM_MEDIA_TYPE* {
+      ReadDeviceFormat(m_pCaptureGraphBuilder.Get(), m_pDeviceFilter.Get(), deviceFormat);
+      return deviceFormat.Get();
+    };
+    if (!ConnectGrabber(renderCapture, readDeviceFormat)) return false;
     if (!GetConnectedMediaType()) return false;
-    if (m_pSampleGrabber->SetBufferSamples(FALSE) != S_OK || m_pSampleGrabber->SetOneShot(FALSE) != S_OK ||
-        m_pSampleGrabber->SetCallback(nullptr, 0) != S_OK)
-      return false;
+    if (!QuietGrabber()) return false;
     m_isCapture = true;
     return true;
   } catch (...) {
@@ -82,13 +74,7 @@ bool TVLmPreview::SetupGraph2() {
 
 bool TVLmPreview::GetConnectedMediaType() {
   try {
-    if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
-    AM_MEDIA_TYPE type{};
-    if (FAILED(m_pSampleGrabber->GetConnectedMediaType(&type))) return false;
-    const VIDEOINFOHEADER* vih = lm::VideoInfo(&type);
-    if (vih) m_vih = *vih;
-    MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&type));
-    return vih != nullptr;
+    return ReadGrabberConnection();
   } catch (...) {
     return false;
   }
@@ -107,7 +93,6 @@ void TVLmPreview::RebuildGraph(int32_t) {
 }
 
 void TVLmPreview::ReleaseExtraInterfaces() {
-  m_pSampleGrabber.Reset();
-  m_pGrabberFilter.Reset();
-  m_LmSampleGrabberCB->DiscardFrame();
+  ReleaseGrabber();
+  TVLmCaptureControl::ReleaseExtraInterfaces();
 }

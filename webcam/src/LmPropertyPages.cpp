@@ -35,7 +35,8 @@ bool ShowCapturePin(ICaptureGraphBuilder2* Builder, IBaseFilter* Filter, HWND Ow
                     double* FrameRate, uint16_t* BitCount, uint32_t* Compression, uint32_t* BitRate) {
   const ComPtr<IAMStreamConfig> config = lm::FindStreamConfig(Builder, Filter);
   if (!config) return false;
-  if (!ShowPropertyFrame(config.Get(), Owner)) return true;
+  // The pin's format is read back whether or not it had pages to show: it knows its format.
+  ShowPropertyFrame(config.Get(), Owner);
 
   lm::OwnedMediaType format;
   if (config->GetFormat(format.Receive()) != S_OK) return true;

@@ -28,6 +28,10 @@ bool TVLmRecord::Open(const std::wstring& FileName, int32_t Index) {
   return true;
 }
 
+bool TVLmRecord::OpenDevice(const std::wstring& FileName, const std::wstring& DevicePath) {
+  return Open(FileName, FindDevicePath(DevicePath));
+}
+
 void TVLmRecord::LoadEntryExtras(const TLM_VIDEO_STREAM_INFORMATION& Entry) {
   m_MinBitRate = static_cast<uint32_t>(Entry.MinimumBitRate);
   m_MaxBitRate = static_cast<uint32_t>(Entry.MaximumBitRate);

@@ -1,6 +1,17 @@
 #include "webcam/LmSnapshot.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
+
+#include "webcam/src/LmComCreate.h"
+#include "webcam/src/LmComPtr.h"
+#include "webcam/src/LmDirectShowIds.h"
+#include "webcam/src/LmDmo.h"
+#include "webcam/src/LmFrameConverter.h"
+#include "webcam/src/LmMediaTypes.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -14,11 +25,84 @@ public:
     if (m_Block) GlobalFree(m_Block);
   }
   HGLOBAL Get() const { return m_Block; }
-  void Release() { m_Block = nullptr; }
+  HGLOBAL Release() {
+    HGLOBAL block = m_Block;
+    m_Block = nullptr;
+    return block;
+  }
 
 private:
   HGLOBAL m_Block;
 };
+
+// A locked global block, unlocked when it goes.
+class LockedBlock {
+public:
+  explicit LockedBlock(HGLOBAL Block) : m_Block(Block), m_Bytes(static_cast<BYTE*>(GlobalLock(Block))) {}
+  LockedBlock(const LockedBlock&) = delete;
+  LockedBlock& operator=(const LockedBlock&) = delete;
+  ~LockedBlock() {
+    if (m_Bytes) GlobalUnlock(m_Block);
+  }
+  BYTE* Bytes() const { return m_Bytes; }
+
+private:
+  HGLOBAL m_Block;
+  BYTE* m_Bytes;
+};
+
+// The type the grabber accepts while it is to be connected as 24-bit RGB.
+AM_MEDIA_TYPE Rgb24Type() {
+  AM_MEDIA_TYPE type{};
+  type.majortype = MEDIATYPE_Video;
+  type.subtype = MEDIASUBTYPE_RGB24;
+  type.formattype = FORMAT_VideoInfo;
+  return type;
+}
+
+// Bytes of one row of a 24-bit picture: rounded up to a multiple of 4.
+LONGLONG Rgb24Stride(LONG Width) { return (static_cast<LONGLONG>(Width) * 3 + 3) / 4 * 4; }
+
+// The renderer of the graph's video stream: a filter with the video-window interface whose
+// input pin is connected. Its input pin, and the output pin upstream of it, are returned.
+bool FindVideoRenderer(IGraphBuilder* Graph, IBaseFilter* Grabber, ComPtr<IBaseFilter>& Renderer,
+                       ComPtr<IPin>& Input, ComPtr<IPin>& Upstream) {
+  ComPtr<IEnumFilters> filters;
+  if (Graph->EnumFilters(filters.GetAddressOf()) != S_OK || !filters) return false;
+  ComPtr<IBaseFilter> filter;
+  while (filters->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK && filter) {
+    if (filter.Get() == Grabber) continue;
+    ComPtr<IVideoWindow> window;
+    if (filter->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(window.GetAddressOf())) != S_OK) continue;
+    ComPtr<IEnumPins> pins;
+    if (filter->EnumPins(pins.GetAddressOf()) != S_OK || !pins) continue;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK && pin) {
+      PIN_DIRECTION direction{};
+      ComPtr<IPin> peer;
+      if (pin->QueryDirection(&direction) == S_OK && direction == PINDIR_INPUT &&
+          pin->ConnectedTo(peer.GetAddressOf()) == S_OK && peer) {
+        Renderer = filter;
+        Input = pin;
+        Upstream = peer;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The grabber's input or output pin.
+ComPtr<IPin> GrabberPin(IBaseFilter* Grabber, PIN_DIRECTION Wanted) {
+  ComPtr<IEnumPins> pins;
+  if (Grabber->EnumPins(pins.GetAddressOf()) != S_OK || !pins) return nullptr;
+  ComPtr<IPin> pin;
+  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK && pin) {
+    PIN_DIRECTION direction{};
+    if (pin->QueryDirection(&direction) == S_OK && direction == Wanted) return pin;
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -30,15 +114,120 @@ TLmSnapshotPipeline::~TLmSnapshotPipeline() {
   if (m_pSampleGrabber) m_pSampleGrabber->SetCallback(nullptr, 0);
 }
 
+bool TLmSnapshotPipeline::CreateGrabber() {
+  return lm::CreateInto(lm::kCLSID_SampleGrabber, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_pGrabberFilter) &&
+         lm::QueryInto(m_pGrabberFilter.Get(), __uuidof(ISampleGrabber), m_pSampleGrabber);
+}
+
+bool TLmSnapshotPipeline::AcceptFormat(const AM_MEDIA_TYPE* SourceFormat) {
+  if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
+  AM_MEDIA_TYPE type = Rgb24Type();
+  // The source's own subtype, still with a video-info header, which the snapshot reads.
+  if (SourceFormat) type.subtype = SourceFormat->subtype;
+  return m_pSampleGrabber->SetMediaType(&type) == S_OK;
+}
+
+bool TLmSnapshotPipeline::AddGrabber(IGraphBuilder* Graph) {
+  if (!Graph) throw std::logic_error("no graph");
+  return AcceptFormat(nullptr) && Graph->AddFilter(m_pGrabberFilter.Get(), L"Sample Grabber") == S_OK;
+}
+
+bool TLmSnapshotPipeline::CanConvert(const AM_MEDIA_TYPE& Format) {
+  lm::FrameFormat frame;
+  return IsEqualGUID(Format.majortype, MEDIATYPE_Video) && lm::FrameFormatOf(Format, frame) &&
+         lm::CanConvertFrame(frame);
+}
+
+bool TLmSnapshotPipeline::ConnectGrabber(const std::function<HRESULT()>& Connect,
+                                         const std::function<const AM_MEDIA_TYPE*()>& SourceFormat) {
+  if (Connect() == S_OK) return true;
+  // No converter to 24-bit RGB for this source on this system: take its frames as they come.
+  const AM_MEDIA_TYPE* format = SourceFormat();
+  if (!format || IsEqualGUID(format->subtype, MEDIASUBTYPE_RGB24) || !CanConvert(*format) || !AcceptFormat(format))
+    return false;
+  return Connect() == S_OK;
+}
+
+bool TLmSnapshotPipeline::InsertGrabberBeforeRenderer(IGraphBuilder* Graph) {
+  if (!Graph || !m_pGrabberFilter) throw std::logic_error("graph objects missing");
+  ComPtr<IBaseFilter> renderer;
+  ComPtr<IPin> input;
+  ComPtr<IPin> upstream;
+  if (!FindVideoRenderer(Graph, m_pGrabberFilter.Get(), renderer, input, upstream)) return false;
+  AM_MEDIA_TYPE format{};
+  if (input->ConnectionMediaType(&format) != S_OK) return false;
+  const bool usable = CanConvert(format) && AcceptFormat(&format);
+  if (!usable) {
+    MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&format));
+    return false;
+  }
+  const ComPtr<IPin> grabberIn = GrabberPin(m_pGrabberFilter.Get(), PINDIR_INPUT);
+  const ComPtr<IPin> grabberOut = GrabberPin(m_pGrabberFilter.Get(), PINDIR_OUTPUT);
+  bool inserted = false;
+  if (grabberIn && grabberOut && Graph->Disconnect(upstream.Get()) == S_OK && Graph->Disconnect(input.Get()) == S_OK) {
+    // The pins agree on the type themselves: the grabber takes the renderer's subtype with a
+    // video-info header, which need not be the exact type the renderer had.
+    inserted = Graph->ConnectDirect(upstream.Get(), grabberIn.Get(), nullptr) == S_OK &&
+               Graph->ConnectDirect(grabberOut.Get(), input.Get(), nullptr) == S_OK;
+    if (!inserted) {
+      // Put the stream back as the graph builder had it.
+      Graph->Disconnect(grabberIn.Get());
+      Graph->Disconnect(grabberOut.Get());
+      Graph->Disconnect(upstream.Get());
+      Graph->Disconnect(input.Get());
+      Graph->ConnectDirect(upstream.Get(), input.Get(), &format);
+    }
+  }
+  MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&format));
+  return inserted;
+}
+
+bool TLmSnapshotPipeline::ReadGrabberConnection() {
+  if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
+  AM_MEDIA_TYPE type{};
+  if (m_pSampleGrabber->GetConnectedMediaType(&type) != S_OK) return false;
+  const VIDEOINFOHEADER* vih = lm::VideoInfo(&type);
+  if (vih) {
+    m_vih = *vih;
+    m_GrabberSubType = type.subtype;
+  }
+  MoFreeMediaType(reinterpret_cast<DMO_MEDIA_TYPE*>(&type));
+  return vih != nullptr;
+}
+
+bool TLmSnapshotPipeline::QuietGrabber() {
+  if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
+  return m_pSampleGrabber->SetBufferSamples(FALSE) == S_OK && m_pSampleGrabber->SetOneShot(FALSE) == S_OK &&
+         m_pSampleGrabber->SetCallback(nullptr, 0) == S_OK;
+}
+
+void TLmSnapshotPipeline::ReleaseGrabber() {
+  m_pSampleGrabber.Reset();
+  m_pGrabberFilter.Reset();
+  m_LmSampleGrabberCB->DiscardFrame();
+}
+
 bool TLmSnapshotPipeline::DispatchCapture(TMessage& Message) {
   if (Message.Msg != WM_CAPTURE) return false;
   WMCapture(Message);
   return true;
 }
 
+bool TLmSnapshotPipeline::ConvertsFrames() const { return !IsEqualGUID(m_GrabberSubType, MEDIASUBTYPE_RGB24); }
+
+LONG TLmSnapshotPipeline::SnapshotImageSize() const {
+  if (!ConvertsFrames()) return static_cast<LONG>(m_vih.bmiHeader.biSizeImage);
+  // A converted frame becomes a bottom-up picture of the connection's width and height.
+  const LONG width = m_vih.bmiHeader.biWidth;
+  const LONG height = std::labs(m_vih.bmiHeader.biHeight);
+  if (width <= 0 || height <= 0 || width > 65536 || height > 65536) return 0;
+  const LONGLONG size = Rgb24Stride(width) * height;
+  return size > kLargestImage ? kLargestImage + 1 : static_cast<LONG>(size);
+}
+
 bool TLmSnapshotPipeline::StartGrabber() {
   if (!m_pSampleGrabber) return false;
-  const LONG imageSize = static_cast<LONG>(m_vih.bmiHeader.biSizeImage);
+  const LONG imageSize = SnapshotImageSize();
   if (imageSize < kSmallestImage || imageSize > kLargestImage) return false;
   try {
     m_LmSampleGrabberCB->SetCaptureInfo(m_Control.Handle(), false);
@@ -55,46 +244,84 @@ int16_t TLmSnapshotPipeline::RequestSnapshot(TVLmVideoStates State, bool StreamR
   return StartGrabber() ? LMERR_NONE : LMERR_GRAPH_FAILED;
 }
 
+HGLOBAL TLmSnapshotPipeline::PrepareImage(HGLOBAL Frame, LONG Length) {
+  const BITMAPINFOHEADER& format = m_vih.bmiHeader;
+  const LONG width = format.biWidth;
+  // A converted frame is turned upright whatever its height's sign; a 24-bit RGB frame is
+  // handed on as it is, so it must be bottom-up.
+  const LONG height = ConvertsFrames() ? std::labs(format.biHeight) : format.biHeight;
+  if (width % 4 != 0 || width < 32 || width > 4096 || height < 32 || height > 4096) return nullptr;
+  if (!Frame || Length <= 0) return nullptr;  // the frame could not be copied
+  const LONGLONG pictureBytes = Rgb24Stride(width) * height;
+
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof(BITMAPINFOHEADER);
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+
+  if (!ConvertsFrames()) {
+    // The frame is handed on as the grabber delivered it: it must be the 24-bit picture the
+    // header describes, whole.
+    if (format.biBitCount != 24 || format.biCompression != BI_RGB) return nullptr;
+    if (format.biSizeImage != static_cast<DWORD>(Length) || Length < pictureBytes) return nullptr;
+    header.biSizeImage = format.biSizeImage;
+    LockedBlock bytes(Frame);
+    if (!bytes.Bytes()) return nullptr;
+    std::memcpy(bytes.Bytes(), &header, sizeof(header));
+    return Frame;
+  }
+
+  lm::FrameFormat frame;
+  frame.SubType = m_GrabberSubType;
+  frame.Width = width;
+  frame.Height = format.biHeight;
+  if (!lm::CanConvertFrame(frame) || static_cast<size_t>(Length) < lm::MinimumFrameBytes(frame)) return nullptr;
+  const size_t imageBytes = lm::Rgb24ImageBytes(width, height);
+  header.biSizeImage = static_cast<DWORD>(imageBytes);
+  OwnedBlock image(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(header) + imageBytes));
+  if (!image.Get()) return nullptr;
+  {
+    LockedBlock source(Frame);
+    LockedBlock target(image.Get());
+    if (!source.Bytes() || !target.Bytes()) return nullptr;
+    if (!lm::ConvertFrame(frame, source.Bytes() + TLmSampleGrabberCB::kHeaderRoom, static_cast<size_t>(Length),
+                          target.Bytes() + sizeof(header)))
+      return nullptr;
+    std::memcpy(target.Bytes(), &header, sizeof(header));
+  }
+  return image.Release();
+}
+
 void TLmSnapshotPipeline::WMCapture(TMessage& Message) {
   Message.Result = 0;
   HGLOBAL taken = nullptr;
   LONG length = 0;
   if (!m_LmSampleGrabberCB->TakeFrame(taken, length)) return;
-  OwnedBlock block(taken);
+  OwnedBlock frame(taken);
   if (!m_pSampleGrabber) return;
 
+  HGLOBAL prepared = nullptr;
   try {
     m_pSampleGrabber->SetCallback(nullptr, 0);
-
-    const LONG width = m_vih.bmiHeader.biWidth;
-    const LONG height = m_vih.bmiHeader.biHeight;
-    if (width % 4 != 0 || width < 32 || width > 4096 || height < 32 || height > 4096) return;
-    if (m_vih.bmiHeader.biSizeImage != static_cast<DWORD>(length)) return;
-    if (!block.Get()) return;  // the frame could not be copied
-
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(BITMAPINFOHEADER);
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = m_vih.bmiHeader.biSizeImage;
-    void* bytes = GlobalLock(block.Get());
-    if (!bytes) return;
-    std::memcpy(bytes, &header, sizeof(header));
-    GlobalUnlock(block.Get());
+    prepared = PrepareImage(frame.Get(), length);
   } catch (...) {
     return;
   }
+  if (!prepared) return;
+  // The image is either the frame's own block or a new one; either way it is owned here now.
+  if (prepared == frame.Get()) frame.Release();
+  OwnedBlock image(prepared);
 
   bool freeMemory = true;
   try {
-    DoSnapshot(reinterpret_cast<UINT_PTR>(block.Get()), freeMemory);
+    DoSnapshot(reinterpret_cast<UINT_PTR>(image.Get()), freeMemory);
   } catch (...) {
     // The handler's error stays here; the block goes unless the handler took it first.
   }
-  if (!freeMemory) block.Release();
+  if (!freeMemory) image.Release();
 }
 
 void TLmSnapshotPipeline::DoSnapshot(UINT_PTR ImageHandle, bool& FreeMemory) {

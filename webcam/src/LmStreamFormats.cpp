@@ -36,6 +36,8 @@ bool TVLmCaptureControl::GetFormats(IBaseFilter* Filter) {
           m_BitCount = vih->bmiHeader.biBitCount;
           m_Compression = vih->bmiHeader.biCompression;
           m_BitRate = vih->dwBitRate;
+          m_AppliedSubType = m_VideoSubType;
+          m_AppliedSize = m_VideoSize;
         }
       }
     }
@@ -83,9 +85,11 @@ int32_t TVLmCaptureControl::SetFormat(IBaseFilter* Filter, int32_t Index) {
   if (Index < 0 || Index >= m_pVSI_Count[1]) return -1;
   const TLM_VIDEO_STREAM_INFORMATION entry = m_pVSI[static_cast<size_t>(Index)];
   // Nothing to change when subtype, size and rate (and a bit rate that is applied) are what the
-  // device already has (a NaN rate never equals anything, so it is always applied, and fails).
-  if (IsEqualGUID(m_VideoSubType, entry.SubType) && m_VideoSize.cx == entry.VideoSize.cx &&
-      m_VideoSize.cy == entry.VideoSize.cy && m_oldFrameRate == m_FrameRate &&
+  // device already runs with (a NaN rate never equals anything, so it is always applied, and
+  // fails). The device's format is the one last applied or read, not the format properties,
+  // which GetStreamFormat fills with any entry.
+  if (IsEqualGUID(m_AppliedSubType, entry.SubType) && m_AppliedSize.cx == entry.VideoSize.cx &&
+      m_AppliedSize.cy == entry.VideoSize.cy && m_oldFrameRate == m_FrameRate &&
       (!AppliesBitRate() || m_oldBitRate == m_BitRate))
     return 0;
 
@@ -108,6 +112,10 @@ int32_t TVLmCaptureControl::SetFormat(IBaseFilter* Filter, int32_t Index) {
           vih->AvgTimePerFrame = timePerFrame;
           if (AppliesBitRate()) vih->dwBitRate = m_BitRate;
           applied = config->SetFormat(type.Get()) == S_OK;
+          if (applied) {
+            m_AppliedSubType = entry.SubType;
+            m_AppliedSize = entry.VideoSize;
+          }
         }
       }
     }
@@ -177,6 +185,9 @@ bool TVLmCaptureControl::SetStreamFormat(int32_t Index) {
       return true;
     }
     case 0:
+      // The device already runs this entry: it is the selection from now on, so that the next
+      // Start keeps it.
+      m_SelectedIndex = Index;
       m_ErrorStatus = LMERR_NONE;
       return true;
     case -1:

@@ -11,6 +11,8 @@
 #include "core/Lmdllprocs.h"
 #include "core/Lmutils.h"
 #include "webcam/LmWebCamAbout.h"
+#include "webcam/src/LmComCreate.h"
+#include "webcam/src/LmVideoWindowHook.h"
 
 namespace {
 
@@ -18,7 +20,8 @@ int Trunc(double Value) { return static_cast<int>(std::trunc(Value)); }
 
 }  // namespace
 
-TVLmVideoControl::TVLmVideoControl(TComponent* AOwner) : TVLmUiControl(AOwner) {
+TVLmVideoControl::TVLmVideoControl(TComponent* AOwner)
+    : TVLmUiControl(AOwner), m_VideoWindowHook(std::make_unique<TLmVideoWindowHook>()) {
   SetControlStyle(ControlStyle() + TControlStyle{csOpaque, csReplicatable});
   SetBounds(Left(), Top(), 100, 100);
   m_hMouseCursor = CursorHandle(Cursor());
@@ -123,7 +126,9 @@ bool TVLmVideoControl::SetupVideoWindow() {
     }
 
     if (m_pVideoWindow->put_Visible(OAFALSE) != S_OK) return false;
-    return m_pMediaEvent->SetNotifyWindow(owner, WM_GRAPHNOTIFY, 0) == S_OK;
+    if (m_pMediaEvent->SetNotifyWindow(owner, WM_GRAPHNOTIFY, 0) != S_OK) return false;
+    m_VideoWindowLost = false;
+    return true;
   } catch (...) {
     return false;
   }
@@ -134,12 +139,14 @@ HWND TVLmVideoControl::VideoWindowHandle() {
 }
 
 void TVLmVideoControl::ForwardCursor(HWND Child) {
-  SetClassLongPtrW(Child, GCLP_HCURSOR, reinterpret_cast<LONG_PTR>(m_hMouseCursor));
+  m_VideoWindowHook->Attach(Child);
+  m_VideoWindowHook->SetCursor(m_hMouseCursor);
   m_CursorChange = false;
 }
 
 void TVLmVideoControl::ForwardColor(HWND Child) {
-  SetClassLongPtrW(Child, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(Brush().Handle()));
+  m_VideoWindowHook->Attach(Child);
+  m_VideoWindowHook->SetColor(ColorToRGB(Color()));
   m_ColorChange = false;
 }
 
@@ -147,6 +154,10 @@ void TVLmVideoControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
     case WM_GRAPHNOTIFY:
       WMGraphNotify(Message);
+      return;
+    case WM_DESTROY:
+      WMDestroy(Message);
+      TVLmUiControl::Dispatch(Message);
       return;
     case WM_GETDLGCODE:
       WMGetDlgCode(Message);
@@ -163,6 +174,28 @@ void TVLmVideoControl::Dispatch(TMessage& Message) {
     default:
       TVLmUiControl::Dispatch(Message);
   }
+}
+
+void TVLmVideoControl::WMDestroy(TMessage&) {
+  if (m_pGraphBuilder) VideoWindowLost();
+}
+
+void TVLmVideoControl::VideoWindowLost() {
+  try {
+    // The renderer's window is a child of the control's: taken out now, it survives.
+    if (m_pMediaControl) m_pMediaControl->Stop();
+    if (m_pMediaEvent) m_pMediaEvent->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
+    if (m_pVideoWindow) {
+      m_pVideoWindow->put_Visible(OAFALSE);
+      m_pVideoWindow->put_MessageDrain(0);
+      m_pVideoWindow->put_Owner(0);
+    }
+  } catch (...) {
+    // What could not be undone goes with the graph.
+  }
+  DropSnapshotRequest();
+  m_VideoWindowLost = true;
+  if (m_State.Contains(vlmVideoStarted) || m_State.Contains(vlmVideoPaused)) m_State = vlmStateStopped;
 }
 
 void TVLmVideoControl::WMGetDlgCode(TMessage& Message) { Message.Result = DLGC_WANTARROWS; }
@@ -334,6 +367,10 @@ void TVLmVideoControl::PlaceVideoWindow() {
 bool TVLmVideoControl::ShowAndRun() {
   // An open component always has both; their absence is a fault like any raised error.
   if (!m_pVideoWindow || !m_pMediaControl) throw std::logic_error("graph without video window or media control");
+  if (m_VideoWindowLost && !SetupVideoWindow()) {
+    m_ErrorStatus = LMERR_GRAPH_FAILED;
+    return false;
+  }
   if (m_pVideoWindow->put_Visible(OATRUE) != S_OK) {
     m_ErrorStatus = LMERR_GRAPH_FAILED;
     return false;
@@ -355,13 +392,34 @@ void TVLmVideoControl::WMGraphNotify(TMessage& Message) {
   LONG_PTR param2 = 0;
   while (m_pMediaEvent->GetEvent(&code, &param1, &param2, 0) == S_OK) {
     const HRESULT freed = m_pMediaEvent->FreeEventParams(code, param1, param2);
-    if (GraphEvent(code) || freed != S_OK) return;
+    if (GraphEvent(code, param1, param2) || freed != S_OK) return;
   }
 }
 
-bool TVLmVideoControl::GraphEvent(long) { return false; }
+bool TVLmVideoControl::GraphEvent(long, LONG_PTR, LONG_PTR) { return false; }
+
+bool TVLmVideoControl::CreateFilterGraph() {
+  return lm::CreateInto(CLSID_FilterGraph, lm::kInprocServerOrHandler, IID_IGraphBuilder, m_pGraphBuilder);
+}
+
+bool TVLmVideoControl::QueryGraphControl() {
+  return lm::QueryInto(m_pGraphBuilder.Get(), IID_IMediaControl, m_pMediaControl) &&
+         lm::QueryInto(m_pGraphBuilder.Get(), IID_IVideoWindow, m_pVideoWindow) &&
+         lm::QueryInto(m_pGraphBuilder.Get(), IID_IMediaEventEx, m_pMediaEvent);
+}
+
+void TVLmVideoControl::CloseInterfaces() {
+  try {
+    ReleaseGraphControl();
+    ReleaseExtraInterfaces();
+    m_pGraphBuilder.Reset();
+  } catch (...) {
+    // Fields not reached stay held until they are assigned again or the control goes.
+  }
+}
 
 void TVLmVideoControl::ReleaseGraphControl() {
+  m_VideoWindowHook->Detach();
   if (m_pMediaControl) {
     m_pMediaControl->Stop();
     m_pMediaControl.Reset();

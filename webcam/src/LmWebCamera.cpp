@@ -1,9 +1,12 @@
 #include "webcam/LmWebCamera.h"
 
 #include <oleauto.h>
+#include <uuids.h>
 
 #include <stdexcept>
 #include <string>
+
+#include "webcam/src/LmDeviceList.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -58,16 +61,52 @@ bool NextMoniker(IEnumMoniker* Monikers, ComPtr<IMoniker>& Moniker) {
   return true;
 }
 
-void AddFriendlyName(IMoniker* Moniker, TStringList& List) {
+// The identity of a device: its "DevicePath" property, or the moniker's display name when it
+// has none (a device without a path, such as a filter registered in the category).
+std::wstring DeviceIdentity(IMoniker* Moniker, IPropertyBag* Bag) {
+  ScopedVariant path;
+  if (Bag->Read(L"DevicePath", path.Get(), nullptr) == S_OK) {
+    std::wstring text = path.ToString();
+    if (!text.empty()) return text;
+  }
+  LPOLESTR display = nullptr;
+  if (Moniker->GetDisplayName(nullptr, nullptr, &display) != S_OK || !display) return std::wstring();
+  std::wstring text = display;
+  CoTaskMemFree(display);
+  return text;
+}
+
+// Adds the device's "FriendlyName" to Names and, when Paths is given, its identity to Paths,
+// so that line i of both lists describes the same device.
+void AddDevice(IMoniker* Moniker, TStringList& Names, TStringList* Paths) {
   ComPtr<IPropertyBag> bag;
   if (FAILED(Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
       !bag)
     return;
   ScopedVariant name;
-  if (bag->Read(L"FriendlyName", name.Get(), nullptr) == S_OK) List.Add(name.ToString());
+  if (bag->Read(L"FriendlyName", name.Get(), nullptr) != S_OK) return;
+  Names.Add(name.ToString());
+  if (Paths) Paths->Add(DeviceIdentity(Moniker, bag.Get()));
 }
 
 }  // namespace
+
+int32_t lm::EnumDevices(const GUID& Category, TStringList& Names, TStringList* Paths) {
+  int32_t count = 0;
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return 0;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    while (NextMoniker(monikers.Get(), moniker)) {
+      AddDevice(moniker.Get(), Names, Paths);
+      ++count;
+    }
+  } catch (...) {
+    count = 0;  // lines already added stay in the list
+  }
+  return count;
+}
 
 int32_t EnumDevices(const GUID& Category, TStringList*& List) {
   try {
@@ -76,21 +115,7 @@ int32_t EnumDevices(const GUID& Category, TStringList*& List) {
   } catch (...) {
     return 0;
   }
-
-  int32_t count = 0;
-  try {
-    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
-    if (!monikers) return 0;
-    monikers->Reset();
-    ComPtr<IMoniker> moniker;
-    while (NextMoniker(monikers.Get(), moniker)) {
-      AddFriendlyName(moniker.Get(), *List);
-      ++count;
-    }
-  } catch (...) {
-    count = 0;  // lines already added stay in the list
-  }
-  return count;
+  return lm::EnumDevices(Category, *List, nullptr);
 }
 
 bool ChooseDevice(const GUID& Category, int32_t Index, ComPtr<IBaseFilter>& Filter) {
@@ -121,4 +146,37 @@ void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int3
   SelectObject(DC, previousPen);
   DeleteObject(pen);
   SelectObject(DC, previousBrush);
+}
+
+std::wstring LmVideoSubTypeName(const GUID& SubType) {
+  struct Named {
+    const GUID* SubType;
+    const wchar_t* Name;
+  };
+  // Subtypes whose GUID is not built from a FOURCC.
+  static const Named kNames[] = {{&MEDIASUBTYPE_RGB24, L"RGB24"},   {&MEDIASUBTYPE_RGB32, L"RGB32"},
+                                 {&MEDIASUBTYPE_RGB565, L"RGB565"}, {&MEDIASUBTYPE_RGB555, L"RGB555"},
+                                 {&MEDIASUBTYPE_RGB8, L"RGB8"},     {&MEDIASUBTYPE_ARGB32, L"ARGB32"}};
+  for (const Named& named : kNames)
+    if (IsEqualGUID(SubType, *named.SubType)) return named.Name;
+  // {XXXXXXXX-0000-0010-8000-00AA00389B71}: XXXXXXXX is the FOURCC.
+  static const GUID kFourccBase = {0, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  GUID base = SubType;
+  base.Data1 = 0;
+  if (IsEqualGUID(base, kFourccBase)) {
+    std::wstring name;
+    for (int shift = 0; shift < 32; shift += 8) {
+      const wchar_t c = static_cast<wchar_t>((SubType.Data1 >> shift) & 0xFF);
+      if (c < 0x20 || c > 0x7E) {
+        name.clear();
+        break;
+      }
+      name += c;
+    }
+    while (!name.empty() && name.back() == L' ') name.pop_back();
+    if (!name.empty()) return name;
+  }
+  wchar_t text[40] = {};
+  StringFromGUID2(SubType, text, 40);
+  return text;
 }
