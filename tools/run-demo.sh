@@ -17,10 +17,13 @@ BUILD_DIR="$release_dir" BUILD_TYPE=Release "$root/tools/build.sh" -DLM_BUILD_TE
 
 output="$build_dir/demo-output"
 mkdir -p "$output"
-# A generated clip (moving test picture, 25 frames per second, MJPEG) plays beside the preview.
-clip="$build_dir/demo-clip.avi"
-[ -f "$clip" ] || ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 -t 6 \
-  -c:v mjpeg -q:v 5 -pix_fmt yuvj420p "$clip"
+# A generated clip plays beside the preview: a file as users have them, H.264 video (moving
+# test picture, 25 frames per second) with an AAC sound track in MP4, which Wine's DirectShow
+# reads through GStreamer.
+clip="$build_dir/demo-clip.mp4"
+[ -f "$clip" ] || ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100 -t 6 -c:v libx264 -preset veryfast -pix_fmt yuv420p \
+  -c:a aac -b:a 64k -movflags +faststart "$clip"
 args=(--output "Z:${output//\//\\}" --clip "Z:${clip//\//\\}")
 [ -z "${DISPLAY:-}" ] && args+=(--scripted)
 # A recording left from an earlier run would pass for this run's.

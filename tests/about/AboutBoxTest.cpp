@@ -209,6 +209,50 @@ TEST_F(AboutBoxTest, ShowsTheVersionBoxWithItsLayoutTextsAndFontsAndOkDestroysIt
   EXPECT_TRUE(testwin::VisibleFormWindows().empty());
 }
 
+// The characters of Text that the font Font has no glyph for (without a font of the language
+// installed, or the requested face resolved to one without it, they show as boxes).
+std::wstring MissingGlyphs(HFONT Font, const std::wstring& Text) {
+  std::wstring missing;
+  const HDC dc = GetDC(nullptr);
+  const HGDIOBJ old = SelectObject(dc, Font ? Font : GetStockObject(SYSTEM_FONT));
+  std::vector<WORD> glyphs(Text.size());
+  if (GetGlyphIndicesW(dc, Text.c_str(), static_cast<int>(Text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS) ==
+      GDI_ERROR)
+    missing = Text;
+  for (size_t i = 0; i < glyphs.size() && missing != Text; ++i)
+    if (glyphs[i] == 0xFFFF) missing += Text[i];
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return missing;
+}
+
+BOOL CALLBACK AddWindow(HWND Window, LPARAM Windows) {
+  reinterpret_cast<std::vector<HWND>*>(Windows)->push_back(Window);
+  return TRUE;
+}
+
+TEST_F(AboutBoxTest, EveryTextOfTheBoxHasItsGlyphsInTheFontItIsDrawnWith) {
+  int texts = 0;
+  ModalScript script({[&] {
+    TLmWebCameraAboutForm* box = ShownBox();
+    ASSERT_NE(box, nullptr);
+    std::vector<HWND> windows;
+    EnumChildWindows(box->Handle(), &AddWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+      const std::wstring text = testwin::WindowText(window);
+      if (text.empty()) continue;
+      ++texts;
+      const auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+      EXPECT_EQ(MissingGlyphs(font, text), L"") << "in " << testing::PrintToString(text);
+    }
+    SendMessageW(box->ButtonOK->Handle(), BM_CLICK, 0, 0);
+  }});
+  LmShowWebCameraAbout();
+  EXPECT_TRUE(script.Finished());
+  // Product, copyright, address, the group's caption, two versions with their labels, OK.
+  EXPECT_GE(texts, 8);
+}
+
 TEST_F(AboutBoxTest, TheBoxLeavesNoWindowsOrGdiObjectsBehind) {
   const DWORD usersBefore = testwin::UserObjects();
   const DWORD gdiBefore = testwin::GdiObjects();

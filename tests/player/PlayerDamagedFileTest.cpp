@@ -25,59 +25,19 @@
 #include <string>
 #include <vector>
 
+#include "player/DamagedClips.h"
 #include "player/PlayerRig.h"
 #include "preview/PreviewProbe.h"
 #include "support/TestWindow.h"
 #include "support/ThreadStack.h"
 
 using playertest::ClipPath;
+using playertest::Damage;
 using playertest::PlayerProbe;
 using playertest::TempFolder;
 using previewtest::RunsOnGuiThreadWithin;
 
 namespace {
-
-struct Damage {
-  std::wstring Name;
-  std::vector<BYTE> Bytes;
-};
-
-// Lengths at which a copy is cut: inside the headers, at chunk edges, and in the frames.
-std::vector<size_t> CutLengths(size_t Size) {
-  std::vector<size_t> lengths = {0, 1, 4, 8, 11, 12, 16, 20, 24, 32, 64, 100, 200, 256, 400, 512, 1024, 2048, 4096};
-  for (int eighth = 1; eighth < 8; ++eighth) lengths.push_back(Size * eighth / 8);
-  lengths.push_back(Size - 1);
-  lengths.push_back(Size - 8);
-  std::vector<size_t> inside;
-  for (size_t length : lengths)
-    if (length < Size) inside.push_back(length);
-  return inside;
-}
-
-// Positions whose byte is flipped: sizes and fourCCs of the headers, and spread over the file.
-std::vector<size_t> FlipPositions(size_t Size) {
-  std::vector<size_t> positions = {0, 4, 5, 8, 12, 16, 20, 24, 28, 32, 36, 40, 48, 56, 64, 72, 88, 100, 112, 120,
-                                   128, 140, 160, 176, 180, 200, 220, 240};
-  for (int tenth = 1; tenth < 10; ++tenth) positions.push_back(Size * tenth / 10);
-  positions.push_back(Size - 1);
-  std::vector<size_t> inside;
-  for (size_t position : positions)
-    if (position < Size) inside.push_back(position);
-  return inside;
-}
-
-std::vector<Damage> DamagedCopies(const wchar_t* Clip, const std::vector<BYTE>& Good) {
-  std::vector<Damage> copies;
-  for (size_t length : CutLengths(Good.size()))
-    copies.push_back({std::wstring(Clip) + L" cut at " + std::to_wstring(length),
-                      std::vector<BYTE>(Good.begin(), Good.begin() + static_cast<ptrdiff_t>(length))});
-  for (size_t position : FlipPositions(Good.size())) {
-    Damage damage{std::wstring(Clip) + L" flipped at " + std::to_wstring(position), Good};
-    damage.Bytes[position] ^= 0xFF;
-    copies.push_back(std::move(damage));
-  }
-  return copies;
-}
 
 // The shared host window is made on the test thread, which keeps pumping while a test body
 // runs on its own GUI thread: a window made there would go when that thread ends.
@@ -138,32 +98,13 @@ std::vector<Damage> AllCopies() {
   for (const wchar_t* clip : {L"tiny_raw.avi", L"tiny_mjpeg.avi"}) {
     const std::vector<BYTE> good = playertest::ReadFileBytes(ClipPath(clip));
     if (good.size() <= 4096) return {};
-    for (Damage& damage : DamagedCopies(clip, good)) all.push_back(std::move(damage));
+    for (Damage& damage : playertest::CutAndFlippedCopies(clip, good)) all.push_back(std::move(damage));
   }
   return all;
 }
 
 // The worker's orders, "<first copy>|<report file>", in this environment variable.
 constexpr wchar_t kWorkerVariable[] = L"LM_DAMAGED_COPIES_WORKER";
-
-// The Wine defect described above: the thread is in Wine's GStreamer parser (its innermost
-// module past ntdll), reached through quartz's RenderFile from the player.
-bool StuckInWineParser(const std::vector<std::wstring>& Modules) {
-  size_t at = 0;
-  while (at < Modules.size() && (Modules[at] == L"ntdll.dll" || Modules[at] == L"?")) ++at;
-  if (at == Modules.size() || Modules[at] != L"winegstreamer.dll") return false;
-  size_t quartz = at;
-  while (quartz < Modules.size() && Modules[quartz] != L"quartz.dll") ++quartz;
-  size_t player = quartz;
-  while (player < Modules.size() && Modules[player] != L"Lumo10WebCamD25.dll") ++player;
-  return player < Modules.size();
-}
-
-std::string Joined(const std::vector<std::wstring>& Modules) {
-  std::string text;
-  for (const std::wstring& module : Modules) text += (text.empty() ? "" : " < ") + fakes::Narrow(module);
-  return text;
-}
 
 // The worker: plays the copies from the ordered one on, one line per copy in the report:
 // "<index> refused|opened <failed so far>", or "<index> hang wine-parser|elsewhere <failed so
@@ -194,9 +135,9 @@ TEST(PlayerDamagedFileWorker, PlaysCopiesInOrder) {
       continue;
     }
     const std::vector<std::wstring> modules = testwin::ThreadStackModules(stuck);
-    const bool wine = std::string(attempt->Step.load()) == "Open" && StuckInWineParser(modules);
+    const bool wine = std::string(attempt->Step.load()) == "Open" && playertest::StuckInWineParser(modules);
     fprintf(report, "%zu hang %s %d %s (in %s): %s\n", index, wine ? "wine-parser" : "elsewhere", HasFailure() ? 1 : 0,
-            attempt->Name.c_str(), attempt->Step.load(), Joined(modules).c_str());
+            attempt->Name.c_str(), attempt->Step.load(), playertest::JoinedStack(modules).c_str());
     fclose(report);
     fflush(stdout);
     // Not ExitProcess: no code of this process may run after the threads left in the parser.

@@ -14,4 +14,9 @@ namespace testwin {
 // first; "?" for a frame outside every module. Empty when the thread cannot be read.
 std::vector<std::wstring> ThreadStackModules(HANDLE Thread);
 
+// The thread's frames, innermost first, each as "module+0xOFFSET" (the return address's offset
+// from the module's base, for a look-up in the module's map or with addr2line), or the bare
+// address outside every module. Empty when the thread cannot be read.
+std::vector<std::wstring> ThreadStackFrames(HANDLE Thread);
+
 }  // namespace testwin

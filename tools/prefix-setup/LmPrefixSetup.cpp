@@ -2,7 +2,10 @@
 // - unregisters the "Default Video Renderer", so that RenderFile connects the GDI video
 //   renderer, which Wine draws inside a child window;
 // - turns off Wine's crash dialog, so that a crashing test program prints its backtrace and
-//   ends instead of waiting for a click on an invisible display.
+//   ends instead of waiting for a click on an invisible display;
+// - puts the Japanese font that the set-up script installs (IPA P Gothic, IPA Gothic) in place
+//   of the Japanese Windows fonts that dialogs ask for by name and that Wine's Japanese user
+//   interface font and font links name, so that Japanese texts show under a Japanese locale.
 
 #include <windows.h>
 
@@ -27,10 +30,41 @@ bool DisableCrashDialog() {
                          sizeof(show)) == ERROR_SUCCESS;
 }
 
+// Wine looks a face name up among the installed families, then in its font replacements
+// (HKCU\Software\Wine\Fonts\Replacements, "asked-for name" = "installed family"): a
+// replacement makes the installed family answer to the Windows name, for CreateFont and for
+// the font links that Wine's default user-interface fonts fall back to for Japanese glyphs
+// ("MS UI Gothic"). The Windows names are those of Japanese Windows, in their Japanese and
+// English spellings; a replacement is ignored when a font of that name is installed.
+bool ReplaceJapaneseFonts() {
+  struct Replacement {
+    const wchar_t* WindowsName;
+    const wchar_t* Installed;
+  };
+  static const Replacement replacements[] = {
+      {L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF", L"IPAPGothic"},  // MS P Gothic, full-width letters
+      {L"MS PGothic", L"IPAPGothic"},
+      {L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF", L"IPAGothic"},  // MS Gothic, full-width letters
+      {L"MS Gothic", L"IPAGothic"},
+      {L"MS UI Gothic", L"IPAPGothic"},
+  };
+  bool ok = true;
+  for (const Replacement& r : replacements) {
+    const DWORD bytes = static_cast<DWORD>((std::wcslen(r.Installed) + 1) * sizeof(wchar_t));
+    ok = RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", r.WindowsName, REG_SZ, r.Installed,
+                         bytes) == ERROR_SUCCESS && ok;
+  }
+  return ok;
+}
+
 int wmain() {
   int status = 0;
   if (!DisableCrashDialog()) {
     std::fwprintf(stderr, L"cannot turn off the crash dialog\n");
+    status = 1;
+  }
+  if (!ReplaceJapaneseFonts()) {
+    std::fwprintf(stderr, L"cannot write the Japanese font replacements\n");
     status = 1;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
