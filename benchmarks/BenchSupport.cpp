@@ -45,6 +45,15 @@ bool PumpUntil(HANDLE Event, double Milliseconds) {
   }
 }
 
+std::wstring HostLoadAverage() {
+  FILE* file = _wfopen(L"Z:\\proc\\loadavg", L"r");
+  if (!file) return L"";
+  double one = 0, five = 0, fifteen = 0;
+  const bool read = std::fscanf(file, "%lf %lf %lf", &one, &five, &fifteen) == 3;
+  std::fclose(file);
+  return read ? Fixed(one, 2) + L" " + Fixed(five, 2) + L" " + Fixed(fifteen, 2) : L"";
+}
+
 double Percentile(std::vector<double> Values, double P) {
   if (Values.empty()) return NAN;
   std::sort(Values.begin(), Values.end());

@@ -34,6 +34,10 @@ bool PumpWhileNot(Predicate Done, double Milliseconds) {
   }
 }
 
+// The host's load averages over 1, 5 and 15 minutes ("1.74 2.35 3.37"), when the program runs
+// under Wine on Linux (read from /proc/loadavg through drive Z:); empty elsewhere.
+std::wstring HostLoadAverage();
+
 // Nearest-rank percentile of Values (0 < P <= 100); NAN for none.
 double Percentile(std::vector<double> Values, double P);
 double Median(std::vector<double> Values);

@@ -24,30 +24,24 @@ LoadRow MeasureLoad(const CameraFormat& Format, DWORD Milliseconds) {
   }
   row.Width = graph.Width;
   row.Height = graph.Height;
-  HRESULT hr = graph.Grab->SetCallback(graph.Probe.Get(), 0);
-  if (FAILED(hr)) {
-    row.Failure = L"ISampleGrabber::SetCallback failed: " + HResultText(hr);
-    return row;
-  }
-  if (!graph.Run()) {
+  if (!graph.CountSamples() || !graph.Run()) {
     row.Failure = graph.Failure;
     return row;
   }
   // Count from the first frame on, so that starting the graph is not part of the figures.
-  if (!PumpWhileNot([&] { return graph.Probe->Samples() > 0; }, 5000)) {
+  if (!PumpWhileNot([&] { return graph.Probe().Samples() > 0; }, 5000)) {
     row.Failure = L"no frame within 5 s";
     return row;
   }
   PumpUntil(nullptr, 200);  // let the stream settle
-  const auto first = graph.Probe->LastSample();
+  const auto first = graph.Probe().LastSample();
   const double firstCpu = ProcessCpuMs();
   const double firstTime = NowMs();
   PumpUntil(nullptr, Milliseconds);
-  const auto last = graph.Probe->LastSample();
+  const auto last = graph.Probe().LastSample();
   const double lastCpu = ProcessCpuMs();
   const double lastTime = NowMs();
   graph.Stop();
-  graph.Grab->SetCallback(nullptr, 0);
   // The rate runs from one arrival to another, so that the window does not cut frames in two;
   // the CPU time runs over the whole window, with the frames that arrived in it.
   row.Frames = last.first - first.first;

@@ -123,6 +123,8 @@ void PrintHeader(int Snapshots, DWORD LoadMs, int Runs) {
     std::wprintf(L"  Wine                    not present\n");
   }
   std::wprintf(L"  performance counter     %.3f MHz\n", static_cast<double>(frequency.QuadPart) / 1e6);
+  const std::wstring load = bench::HostLoadAverage();
+  if (!load.empty()) std::wprintf(L"  host load average       %ls (1, 5, 15 min) at the start\n", load.c_str());
   const wchar_t* buildType = LM_BENCHMARK_BUILD_TYPE;
   std::wprintf(L"  build type              %ls\n", *buildType ? buildType : L"none (no optimisation flags)");
   std::wprintf(L"  cameras                 %ls (1-3), %ls (4-6)\n", kLmTestCameraName, kLmTestCameraUvcName);
@@ -249,6 +251,8 @@ int Run(int argc, wchar_t** argv) {
 
   DestroyWindow(settings.Host);
   bench::DispatchPending();
+  const std::wstring load = bench::HostLoadAverage();
+  if (!load.empty()) std::wprintf(L"host load average %ls (1, 5, 15 min) at the end\n", load.c_str());
   return ran ? 0 : 1;
 }
 

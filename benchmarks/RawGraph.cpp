@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "benchmarks/BenchSupport.h"
+#include "webcam/src/LmComPtr.h"
 #include "webcam/src/LmDirectShowIds.h"
 #include "webcam/src/LmFrameConverter.h"
 
@@ -71,7 +72,7 @@ AM_MEDIA_TYPE VideoType(const GUID& SubType) {
 
 RawGraph::~RawGraph() {
   Stop();
-  if (Grab) Grab->SetCallback(nullptr, 0);
+  if (m_Grab) m_Grab->SetCallback(nullptr, 0);
   if (m_Window && m_Shown) {
     m_Window->put_Visible(OAFALSE);
     m_Window->put_Owner(0);
@@ -106,10 +107,10 @@ bool RawGraph::CreateFilters() {
   if (m_Plan.Capture) {
     hr = CoCreateInstance(lm::kCLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&m_Grabber));
     if (FAILED(hr)) return Fail(L"Sample Grabber", hr);
-    if (FAILED(hr = m_Grabber.As(&Grab))) return Fail(L"ISampleGrabber", hr);
-    *Probe.GetAddressOf() = new GrabberProbe();  // takes the probe's first reference
-    Grab->SetBufferSamples(FALSE);
-    Grab->SetOneShot(FALSE);
+    if (FAILED(hr = m_Grabber.As(&m_Grab))) return Fail(L"ISampleGrabber", hr);
+    m_Probe = AdoptReference(new GrabberProbe());
+    m_Grab->SetBufferSamples(FALSE);
+    m_Grab->SetOneShot(FALSE);
     hr = CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&m_Sink));
     if (FAILED(hr)) return Fail(L"Null Renderer", hr);
     if (FAILED(hr = m_Graph->AddFilter(m_Grabber.Get(), L"Sample Grabber"))) return Fail(L"AddFilter grabber", hr);
@@ -129,7 +130,7 @@ bool RawGraph::Render() {
   // anything would be taken into the preview stream by the graph's intelligent connect.
   if (m_Plan.Capture) {
     AM_MEDIA_TYPE rgb24 = VideoType(MEDIASUBTYPE_RGB24);
-    const HRESULT hr = Grab->SetMediaType(&rgb24);
+    const HRESULT hr = m_Grab->SetMediaType(&rgb24);
     if (FAILED(hr)) return Fail(L"ISampleGrabber::SetMediaType", hr);
   }
   if (m_Plan.Owner) {
@@ -182,14 +183,14 @@ bool RawGraph::ConnectGrabber() {
   AM_MEDIA_TYPE own = VideoType(camera->subtype);
   DeleteMediaType(camera);
   if (!convertible) return Fail(L"RenderStream capture", hr);
-  if (FAILED(hr = Grab->SetMediaType(&own))) return Fail(L"ISampleGrabber::SetMediaType (camera format)", hr);
+  if (FAILED(hr = m_Grab->SetMediaType(&own))) return Fail(L"ISampleGrabber::SetMediaType (camera format)", hr);
   if (FAILED(hr = render())) return Fail(L"RenderStream capture (camera format)", hr);
   return true;
 }
 
 bool RawGraph::ReadConnection() {
   AM_MEDIA_TYPE type{};
-  const HRESULT hr = Grab->GetConnectedMediaType(&type);
+  const HRESULT hr = m_Grab->GetConnectedMediaType(&type);
   if (FAILED(hr)) return Fail(L"GetConnectedMediaType", hr);
   if (const VIDEOINFOHEADER* vih = VideoInfo(type)) {
     Width = vih->bmiHeader.biWidth;
@@ -261,20 +262,20 @@ void RawGraph::Stop() {
 
 SnapshotResult RawGraph::Snapshot(double TimeoutMs, SnapshotFigures& Figures) {
   Figures = SnapshotFigures{};
-  Probe->Arm();
+  m_Probe->Arm();
   Figures.RequestedMs = NowMs();
-  const HRESULT hr = Grab->SetCallback(Probe.Get(), 1);
+  const HRESULT hr = m_Grab->SetCallback(m_Probe.Get(), 1);
   if (FAILED(hr)) {
     Fail(L"ISampleGrabber::SetCallback", hr);
     return SnapshotResult::Failed;
   }
-  const bool arrived = PumpUntil(Probe->ArrivedEvent(), TimeoutMs);
+  const bool arrived = PumpUntil(m_Probe->ArrivedEvent(), TimeoutMs);
   Figures.ArrivedMs = NowMs();
-  Probe->Disarm();
-  Grab->SetCallback(nullptr, 0);
+  m_Probe->Disarm();
+  m_Grab->SetCallback(nullptr, 0);
   if (!arrived) return SnapshotResult::Lost;
 
-  const std::vector<BYTE>& copy = Probe->Copy();
+  const std::vector<BYTE>& copy = m_Probe->Copy();
   Figures.Width = Width;
   Figures.Height = Height < 0 ? -Height : Height;
   if (IsEqualGUID(GrabberSubType, MEDIASUBTYPE_RGB24)) {
@@ -293,6 +294,11 @@ SnapshotResult RawGraph::Snapshot(double TimeoutMs, SnapshotFigures& Figures) {
   Figures.ArrivedMs = NowMs();
   Figures.Counter = converted ? DecodeCounter(picture.data(), Figures.Width, Figures.Height) : -1;
   return SnapshotResult::Delivered;
+}
+
+bool RawGraph::CountSamples() {
+  const HRESULT hr = m_Grab->SetCallback(m_Probe.Get(), 0);
+  return SUCCEEDED(hr) || Fail(L"ISampleGrabber::SetCallback", hr);
 }
 
 HWND RawGraph::VideoWindow() const { return m_Plan.Owner && m_Shown ? GetWindow(m_Plan.Owner, GW_CHILD) : nullptr; }

@@ -51,10 +51,11 @@ public:
   // passed (Lost), the copy converted to 24-bit RGB when the grabber takes another format.
   // Figures.ArrivedMs is when the GUI thread held the picture.
   SnapshotResult Snapshot(double TimeoutMs, SnapshotFigures& Figures);
+  // Attaches the probe in sample mode (SetCallback mode 0), to count the frames that pass.
+  bool CountSamples();
+  // The grabber's callback; only with a capture stream.
+  const GrabberProbe& Probe() const { return *m_Probe.Get(); }
 
-  // Null without a capture stream.
-  Microsoft::WRL::ComPtr<ISampleGrabber> Grab;
-  Microsoft::WRL::ComPtr<GrabberProbe> Probe;
   // The format of the grabber's connection.
   LONG Width = 0;
   LONG Height = 0;
@@ -81,6 +82,8 @@ private:
   Microsoft::WRL::ComPtr<IBaseFilter> m_Camera;
   Microsoft::WRL::ComPtr<IAMStreamConfig> m_Config;  // of the camera's capture pin
   Microsoft::WRL::ComPtr<IBaseFilter> m_Grabber;
+  Microsoft::WRL::ComPtr<ISampleGrabber> m_Grab;
+  Microsoft::WRL::ComPtr<GrabberProbe> m_Probe;
   Microsoft::WRL::ComPtr<IBaseFilter> m_Sink;
   Microsoft::WRL::ComPtr<IMediaControl> m_Control;
   Microsoft::WRL::ComPtr<IVideoWindow> m_Window;
