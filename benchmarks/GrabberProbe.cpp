@@ -1,0 +1,63 @@
+#include "benchmarks/GrabberProbe.h"
+
+#include "benchmarks/BenchSupport.h"
+
+namespace bench {
+
+GrabberProbe::GrabberProbe() : m_Arrived(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+GrabberProbe::~GrabberProbe() {
+  if (m_Arrived) CloseHandle(m_Arrived);
+}
+
+STDMETHODIMP GrabberProbe::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(ISampleGrabberCB))) {
+    *ppv = static_cast<ISampleGrabberCB*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) GrabberProbe::AddRef() { return ++m_References; }
+
+STDMETHODIMP_(ULONG) GrabberProbe::Release() {
+  const ULONG left = --m_References;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP GrabberProbe::SampleCB(double, IMediaSample*) {
+  const double now = NowMs();
+  std::lock_guard<std::mutex> lock(m_SampleLock);
+  ++m_Samples;
+  m_LastSampleAt = now;
+  return S_OK;
+}
+
+STDMETHODIMP GrabberProbe::BufferCB(double, BYTE* Buffer, long Length) {
+  if (!m_Armed.exchange(false)) return S_OK;
+  // The buffer is valid only during the call: copy it, as an application must.
+  if (Buffer && Length > 0) m_Copy.assign(Buffer, Buffer + Length);
+  SetEvent(m_Arrived);
+  return S_OK;
+}
+
+void GrabberProbe::Arm() {
+  ResetEvent(m_Arrived);
+  m_Armed = true;
+}
+
+int GrabberProbe::Samples() const {
+  std::lock_guard<std::mutex> lock(m_SampleLock);
+  return m_Samples;
+}
+
+std::pair<int, double> GrabberProbe::LastSample() const {
+  std::lock_guard<std::mutex> lock(m_SampleLock);
+  return {m_Samples, m_LastSampleAt};
+}
+
+}  // namespace bench
