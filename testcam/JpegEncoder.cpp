@@ -15,7 +15,7 @@ constexpr std::uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32
                                       35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
                                       58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
-// The example quantisation tables of annex K.1, natural order.
+// The example quantisation tables of ITU-T T.81 K.1, natural order.
 constexpr std::uint8_t kLumaQuant[64] = {16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
                                          14, 13, 16, 24, 40,  57,  69,  56,  14, 17, 22, 29, 51,  87,  80,  62,
                                          18, 22, 37, 56, 68,  109, 103, 77,  24, 35, 55, 64, 81,  104, 113, 92,
@@ -30,7 +30,7 @@ void ScaleQuant(const std::uint8_t* Base, int Quality, std::uint16_t* Out) {
   for (int i = 0; i < 64; ++i) Out[i] = static_cast<std::uint16_t>(std::clamp((Base[i] * scale + 50) / 100, 1, 255));
 }
 
-// The codes of a table given as counts per length and symbols (annex C).
+// The codes of a table given as counts per length and symbols (ITU-T T.81 C).
 void BuildCodes(const lm::jpeg::HuffmanTable& Table, JpegEncoder::Code* Codes) {
   unsigned code = 0;
   size_t symbol = 0;

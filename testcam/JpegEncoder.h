@@ -1,7 +1,7 @@
 #pragma once
 
 // A small baseline JPEG encoder for the camera's MJPG frames, which it writes as cameras send
-// them: YCbCr 4:2:2 (JFIF colours, full range), the standard Huffman tables of annex K used but
+// them: YCbCr 4:2:2 (JFIF colours, full range), the standard Huffman tables (ITU-T T.81 K.3) used but
 // not sent (no DHT segment), no APP segments. Blocks of one value, which make up most of the
 // test pattern, are coded from their value alone without a DCT.
 

@@ -29,7 +29,7 @@
 //          upper row's colour); BT.601 limited range.
 //   MJPG   baseline JPEG, YCbCr 4:2:2 with JFIF colours (BT.601, full range), as cameras send
 //          it: SOI, DQT, SOF0, SOS, scan, EOI, with no DHT segment (the scan uses the standard
-//          Huffman tables of the JPEG specification's annex K.3) and no APP segment. Frames vary
+//          Huffman tables of baseline JPEG, ITU-T T.81 K.3) and no APP segment. Frames vary
 //          in length; biSizeImage (2 bytes per pixel) bounds them.
 //
 // The picture, the same in every format (as shown, top row first):

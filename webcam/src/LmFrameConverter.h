@@ -7,7 +7,7 @@
 //
 // Formats: YUY2, UYVY, NV12, I420 (and IYUV), YV12, RGB32, RGB24, RGB565, RGB555 and MJPG
 // (decoded with WIC; a frame without Huffman tables, as cameras send them, gets the standard
-// tables of the JPEG specification's annex K inserted before decoding).
+// baseline JPEG tables, ITU-T T.81 K.3, inserted before decoding).
 //
 // YUV is BT.601 with limited range (Y 16..235, chroma 16..240) unless FrameFormat says
 // otherwise; MJPG follows its own (JFIF: full range). YUV frames are top-down whatever the sign

@@ -1,6 +1,6 @@
 #pragma once
 
-// The standard Huffman tables of baseline JPEG (ITU-T T.81, annex K.3), which motion-JPEG
+// The standard Huffman tables of baseline JPEG (ITU-T T.81 K.3), which motion-JPEG
 // cameras use without sending them: their frames carry no DHT segment. Internal to the camera
 // library; the test camera's encoder codes with the same tables.
 

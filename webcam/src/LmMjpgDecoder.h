@@ -4,7 +4,7 @@
 // library (used by the frame converter).
 //
 // Cameras send baseline JPEG frames without Huffman tables (no DHT segment), relying on the
-// standard tables of annex K; WIC's decoder does not supply them, so a frame without a DHT
+// standard tables of ITU-T T.81 K.3; WIC's decoder does not supply them, so a frame without a DHT
 // segment before its scan gets the standard tables inserted in front of the scan first.
 
 #include <windows.h>
