@@ -60,9 +60,6 @@ AM_MEDIA_TYPE Rgb24Type() {
   return type;
 }
 
-// Bytes of one row of a 24-bit picture: rounded up to a multiple of 4.
-LONGLONG Rgb24Stride(LONG Width) { return (static_cast<LONGLONG>(Width) * 3 + 3) / 4 * 4; }
-
 // The renderer of the graph's video stream: a filter with the video-window interface whose
 // input pin is connected. Its input pin, and the output pin upstream of it, are returned.
 bool FindVideoRenderer(IGraphBuilder* Graph, IBaseFilter* Grabber, ComPtr<IBaseFilter>& Renderer,
@@ -218,11 +215,8 @@ bool TLmSnapshotPipeline::ConvertsFrames() const { return !IsEqualGUID(m_Grabber
 LONG TLmSnapshotPipeline::SnapshotImageSize() const {
   if (!ConvertsFrames()) return static_cast<LONG>(m_vih.bmiHeader.biSizeImage);
   // A converted frame becomes a bottom-up picture of the connection's width and height.
-  const LONG width = m_vih.bmiHeader.biWidth;
-  const LONG height = std::labs(m_vih.bmiHeader.biHeight);
-  if (width <= 0 || height <= 0 || width > 65536 || height > 65536) return 0;
-  const LONGLONG size = Rgb24Stride(width) * height;
-  return size > kLargestImage ? kLargestImage + 1 : static_cast<LONG>(size);
+  const size_t size = lm::Rgb24ImageBytes(m_vih.bmiHeader.biWidth, m_vih.bmiHeader.biHeight);
+  return size > static_cast<size_t>(kLargestImage) ? kLargestImage + 1 : static_cast<LONG>(size);
 }
 
 bool TLmSnapshotPipeline::StartGrabber() {
@@ -252,7 +246,7 @@ HGLOBAL TLmSnapshotPipeline::PrepareImage(HGLOBAL Frame, LONG Length) {
   const LONG height = ConvertsFrames() ? std::labs(format.biHeight) : format.biHeight;
   if (width % 4 != 0 || width < 32 || width > 4096 || height < 32 || height > 4096) return nullptr;
   if (!Frame || Length <= 0) return nullptr;  // the frame could not be copied
-  const LONGLONG pictureBytes = Rgb24Stride(width) * height;
+  const size_t pictureBytes = lm::Rgb24ImageBytes(width, height);
 
   BITMAPINFOHEADER header{};
   header.biSize = sizeof(BITMAPINFOHEADER);
@@ -266,7 +260,7 @@ HGLOBAL TLmSnapshotPipeline::PrepareImage(HGLOBAL Frame, LONG Length) {
     // The frame is handed on as the grabber delivered it: it must be the 24-bit picture the
     // header describes, whole.
     if (format.biBitCount != 24 || format.biCompression != BI_RGB) return nullptr;
-    if (format.biSizeImage != static_cast<DWORD>(Length) || Length < pictureBytes) return nullptr;
+    if (format.biSizeImage != static_cast<DWORD>(Length) || static_cast<size_t>(Length) < pictureBytes) return nullptr;
     header.biSizeImage = format.biSizeImage;
     LockedBlock bytes(Frame);
     if (!bytes.Bytes()) return nullptr;
@@ -279,9 +273,8 @@ HGLOBAL TLmSnapshotPipeline::PrepareImage(HGLOBAL Frame, LONG Length) {
   frame.Width = width;
   frame.Height = format.biHeight;
   if (!lm::CanConvertFrame(frame) || static_cast<size_t>(Length) < lm::MinimumFrameBytes(frame)) return nullptr;
-  const size_t imageBytes = lm::Rgb24ImageBytes(width, height);
-  header.biSizeImage = static_cast<DWORD>(imageBytes);
-  OwnedBlock image(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(header) + imageBytes));
+  header.biSizeImage = static_cast<DWORD>(pictureBytes);
+  OwnedBlock image(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(header) + pictureBytes));
   if (!image.Get()) return nullptr;
   {
     LockedBlock source(Frame);
