@@ -121,6 +121,9 @@ protected:
   bool GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2) override;
   // WM_DEVICECHANGE: an arrival or removal of a video capture device interface.
   void WMDeviceChange(TMessage& Message);
+  // Posts the window one request to refresh the lists, unless one is already on its way, so
+  // that the notifications of one change (one per interface class) refresh them once.
+  void ScheduleDevicesRefresh();
   // Refreshes the lists and raises OnVideoDevicesChange; the open device no longer listed is
   // lost.
   void VideoDevicesChanged();

@@ -76,6 +76,10 @@ void TVLmCaptureControl::WMDeviceChange(TMessage& Message) {
   const auto* device = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
   if (!IsEqualGUID(device->dbcc_classguid, kKsCategoryVideo) && !IsEqualGUID(device->dbcc_classguid, kKsCategoryCapture))
     return;
+  ScheduleDevicesRefresh();
+}
+
+void TVLmCaptureControl::ScheduleDevicesRefresh() {
   if (m_DevicesChangePending || !HandleAllocated()) return;
   m_DevicesChangePending = PostMessageW(Handle(), WM_LMDEVICESCHANGED, 0, 0) != FALSE;
 }
@@ -99,8 +103,8 @@ bool TVLmCaptureControl::GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2)
         return false;
       if (Param2 == kDeviceRemoved)
         DeviceLost();
-      else if (!m_DevicesChangePending && HandleAllocated())
-        m_DevicesChangePending = PostMessageW(Handle(), WM_LMDEVICESCHANGED, 0, 0) != FALSE;
+      else
+        ScheduleDevicesRefresh();
       return false;
     }
     case EC_ERRORABORT:
