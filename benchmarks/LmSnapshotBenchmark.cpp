@@ -37,6 +37,7 @@
 
 #include "benchmarks/BenchSupport.h"
 #include "benchmarks/CameraLoad.h"
+#include "benchmarks/MachineInfo.h"
 #include "benchmarks/OpenAndSwitch.h"
 #include "benchmarks/PreviewCost.h"
 #include "benchmarks/SnapshotLatency.h"
@@ -96,14 +97,6 @@ HWND CreateHostWindow() {
 // Printing
 
 void PrintHeader(int Snapshots, DWORD LoadMs, int Runs) {
-  SYSTEM_INFO info{};
-  GetNativeSystemInfo(&info);
-  using VersionFunction = const char*(__cdecl*)();
-  const auto wineVersion = reinterpret_cast<VersionFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version")));
-  using HostVersionFunction = void(__cdecl*)(const char**, const char**);
-  const auto hostVersion = reinterpret_cast<HostVersionFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_host_version")));
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   SYSTEMTIME now;
@@ -111,17 +104,7 @@ void PrintHeader(int Snapshots, DWORD LoadMs, int Runs) {
 
   std::wprintf(L"Lumora snapshot benchmark, %04u-%02u-%02u %02u:%02u\n", now.wYear, now.wMonth, now.wDay, now.wHour,
                now.wMinute);
-  std::wprintf(L"  processors              %lu\n", info.dwNumberOfProcessors);
-  if (wineVersion) {
-    std::wprintf(L"  Wine                    %hs", wineVersion());
-    const char* system = nullptr;
-    const char* release = nullptr;
-    if (hostVersion) hostVersion(&system, &release);
-    if (system && release) std::wprintf(L" on %hs %hs", system, release);
-    std::wprintf(L"\n");
-  } else {
-    std::wprintf(L"  Wine                    not present\n");
-  }
+  bench::PrintMachineLines();
   std::wprintf(L"  performance counter     %.3f MHz\n", static_cast<double>(frequency.QuadPart) / 1e6);
   const std::wstring load = bench::HostLoadAverage();
   if (!load.empty()) std::wprintf(L"  host load average       %ls (1, 5, 15 min) at the start\n", load.c_str());

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/MachineInfo.h"
 #include "player/PlayerRig.h"
 #include "soak/Cycles.h"
 #include "soak/DamagedClipSoak.h"
@@ -97,23 +98,10 @@ Options Parse(int argc, wchar_t** argv) {
 int WarmUpFor(int Cycles) { return std::max(5, Cycles / 20); }
 
 void PrintHeader(const Options& Run) {
-  SYSTEM_INFO info{};
-  GetNativeSystemInfo(&info);
-  using VersionFunction = const char*(__cdecl*)();
-  const auto wineVersion = reinterpret_cast<VersionFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version")));
-  using HostVersionFunction = void(__cdecl*)(const char**, const char**);
-  const auto hostVersion = reinterpret_cast<HostVersionFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_host_version")));
   SYSTEMTIME now;
   GetLocalTime(&now);
   std::wprintf(L"Lumora soak, %04u-%02u-%02u %02u:%02u\n", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute);
-  std::wprintf(L"  processors              %lu\n", info.dwNumberOfProcessors);
-  const char* system = nullptr;
-  const char* release = nullptr;
-  if (hostVersion) hostVersion(&system, &release);
-  std::wprintf(L"  Wine                    %hs on %hs %hs\n", wineVersion ? wineVersion() : "not present",
-               system ? system : "?", release ? release : "?");
+  bench::PrintMachineLines();
   const wchar_t* buildType = LM_BENCHMARK_BUILD_TYPE;
   std::wprintf(L"  build type              %ls\n", *buildType ? buildType : L"none (no optimisation flags)");
   std::wprintf(L"  camera                  %ls\n", Run.Camera.c_str());
