@@ -31,7 +31,7 @@ using previewtest::PreviewProbe;
 using previewtest::RunsOnGuiThreadWithin;
 using previewtest::SharedHost;
 
-constexpr uint16_t kOpen = 2;
+using losstest::kOpen;
 constexpr uint16_t kRunning = 6;
 
 // Device-interface classes (ksmedia.h).
@@ -120,12 +120,7 @@ TEST_P(PreviewDeviceLoss, StopsOnceWithError204AndTheCameraReopensByItsIdentity)
   ASSERT_EQ(controller->Unplug(), S_OK);
   ASSERT_TRUE(testwin::PumpUntil([&] { return lost.Count > 0; }, 3000));
   testwin::PumpMessages(500);
-  EXPECT_EQ(lost.Count, 1);
-  EXPECT_EQ(lost.Thread, GetCurrentThreadId());
-  EXPECT_EQ(lost.State, kOpen);
-  EXPECT_EQ(lost.Error, LMERR_DEVICE_LOST);
-  EXPECT_EQ(preview.State().Value(), kOpen);
-  EXPECT_EQ(preview.ErrorStatus(), LMERR_DEVICE_LOST);
+  losstest::ExpectLostOnce(lost, preview);
   const HWND video = GetWindow(preview.Handle(), GW_CHILD);
   if (video) {
     EXPECT_FALSE(IsWindowVisible(video));

@@ -37,6 +37,9 @@ inline std::string MomentName(const ::testing::TestParamInfo<Moment>& Info) {
   return names[static_cast<int>(Info.param)];
 }
 
+// The value of State for an open component that does not run.
+inline constexpr uint16_t kOpen = 2;
+
 struct LossWatch {
   int Count = 0;
   DWORD Thread = 0;
@@ -53,5 +56,16 @@ struct LossWatch {
     });
   }
 };
+
+// After a loss that Watch saw: it was reported once, on this thread, with the component open
+// and error 204 then and still now.
+inline void ExpectLostOnce(const LossWatch& Lost, TVLmCaptureControl& Component) {
+  EXPECT_EQ(Lost.Count, 1);
+  EXPECT_EQ(Lost.Thread, GetCurrentThreadId());
+  EXPECT_EQ(Lost.State, kOpen);
+  EXPECT_EQ(Lost.Error, LMERR_DEVICE_LOST);
+  EXPECT_EQ(Component.State().Value(), kOpen);
+  EXPECT_EQ(Component.ErrorStatus(), LMERR_DEVICE_LOST);
+}
 
 }  // namespace losstest
