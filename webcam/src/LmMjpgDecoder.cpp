@@ -112,13 +112,14 @@ const std::vector<BYTE>& StandardHuffmanSegment() {
   return segment;
 }
 
-bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, const PictureTarget& Target) {
+bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, const PictureTarget& Target,
+                     std::pmr::memory_resource* Scratch) {
   if (Width <= 0 || Height <= 0 || !Target.Top) return false;
   JpegLayout layout;
   if (!ReadJpegLayout(Frame, Length, layout)) return false;
   if (layout.HasHuffmanTables) return DecodeWithWic(Frame, Length, Width, Height, Target);
   const std::vector<BYTE>& tables = StandardHuffmanSegment();
-  std::vector<BYTE> complete;
+  std::pmr::vector<BYTE> complete(Scratch);
   complete.reserve(Length + tables.size());
   complete.insert(complete.end(), Frame, Frame + layout.ScanOffset);
   complete.insert(complete.end(), tables.begin(), tables.end());

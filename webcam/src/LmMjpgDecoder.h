@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <memory_resource>
 #include <vector>
 
 #include "webcam/src/LmFrameConverter.h"
@@ -29,8 +30,11 @@ bool ReadJpegLayout(const BYTE* Frame, size_t Length, JpegLayout& Layout);
 const std::vector<BYTE>& StandardHuffmanSegment();
 
 // Decodes Frame (Length bytes) into Target, whose rows hold Width x Height pixels. False when
-// the frame is no JPEG that WIC decodes, or its picture is not exactly Width x Height. Needs COM
-// initialised on the calling thread; throws nothing except std::bad_alloc.
-bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, const PictureTarget& Target);
+// the frame is no JPEG that WIC decodes, or its picture is not exactly Width x Height. A frame
+// without tables is decoded from a copy with the tables inserted, allocated from Scratch
+// (exactly the copy's length, in one block). Needs COM initialised on the calling thread; throws
+// nothing except std::bad_alloc.
+bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, const PictureTarget& Target,
+                     std::pmr::memory_resource* Scratch = std::pmr::get_default_resource());
 
 }  // namespace lm
