@@ -102,7 +102,9 @@ TEST(PlayerCraftedHeader, SnapshotsNeverPromiseMorePixelsThanTheirBlockHolds) {
           }
           if (player.Start(vlmVideoStretch, 1.0) && player.TakeSnapshot())
             testwin::PumpUntil([&] { return seen; }, 2000);
-          if (edit.Plays) EXPECT_TRUE(seen) << "no snapshot of the copy with " << edit.Name;
+          if (edit.Plays) {
+            EXPECT_TRUE(seen) << "no snapshot of the copy with " << edit.Name;
+          }
           delivered += seen ? 1 : 0;
           player.Close();
         },
