@@ -27,10 +27,7 @@ FramePainter::Yuv FramePainter::FullRangeBt601(const Rgb& Colour) {
 }
 
 FramePainter::FramePainter(const Capability& Cap) : m_Cap(Cap) {
-  for (int i = 0; i < kColourCount; ++i) {
-    m_Video[i] = LimitedRangeBt601(kPatternRgb[i]);
-    m_Jpeg[i] = FullRangeBt601(kPatternRgb[i]);
-  }
+  SetColours(m_Settings);
   if (IsEqualGUID(Cap.SubType, MEDIASUBTYPE_MJPG)) {
     m_Encoder = std::make_unique<JpegEncoder>(Cap.Width, Cap.Height, kJpegQuality);
     const size_t luma = static_cast<size_t>(Cap.Width) * Cap.Height;
@@ -38,8 +35,20 @@ FramePainter::FramePainter(const Capability& Cap) : m_Cap(Cap) {
   }
 }
 
-size_t FramePainter::Paint(std::uint32_t FrameNumber, BYTE* Buffer, size_t Capacity) {
-  m_Rows.Draw(m_Cap.Width, FrameNumber);
+void FramePainter::SetColours(const PictureSettings& Settings) {
+  m_Settings = Settings;
+  for (int i = 0; i < kColourCount; ++i) {
+    // The counter rows are drawn as they are at every setting.
+    m_Rgb[i] = i < kBarCount ? AdjustedBarColour(Settings, kPatternRgb[i]) : kPatternRgb[i];
+    m_Video[i] = LimitedRangeBt601(m_Rgb[i]);
+    m_Jpeg[i] = FullRangeBt601(m_Rgb[i]);
+  }
+}
+
+size_t FramePainter::Paint(std::uint32_t FrameNumber, const PictureSettings& Settings, BYTE* Buffer,
+                           size_t Capacity) {
+  if (Settings != m_Settings) SetColours(Settings);
+  m_Rows.Draw(m_Cap.Width, FrameNumber, Settings.Zoom);
   if (IsEqualGUID(m_Cap.SubType, MEDIASUBTYPE_MJPG)) return PaintMjpg(Buffer, Capacity);
   if (Capacity < ImageSize(m_Cap)) return 0;
   if (IsEqualGUID(m_Cap.SubType, MEDIASUBTYPE_YUY2)) return PaintYuy2(Buffer);
@@ -61,7 +70,7 @@ size_t FramePainter::PaintRgb24(BYTE* Buffer) const {
     }
     const std::uint8_t* colours = m_Rows.Row(y, height);
     for (LONG x = 0; x < width; ++x) {
-      const Rgb& colour = kPatternRgb[colours[x]];
+      const Rgb& colour = m_Rgb[colours[x]];
       row[x * 3] = colour.B;
       row[x * 3 + 1] = colour.G;
       row[x * 3 + 2] = colour.R;
