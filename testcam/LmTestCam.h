@@ -111,7 +111,9 @@
 // The settings belong to the filter object and are not stored anywhere: a new object starts
 // with every setting at its Default, in auto mode where it can be auto (white balance,
 // exposure, focus). Set and Get may come from any thread while the camera streams; a change
-// shows from the next frame on.
+// shows from the next frame on. The filter's property page shows the settings too (one row per
+// setting: a slider, the value, an "Auto" box where the setting can be auto) and applies its
+// changes through these interfaces on Apply or OK.
 //
 // What the settings do to the picture (the same in every format; at the defaults, auto
 // exposure included, the picture and the frame rate are exactly those described above):
