@@ -30,13 +30,15 @@ FramePainter::FramePainter(const Capability& Cap) : m_Cap(Cap) {
   SetColours(m_Settings);
   if (IsEqualGUID(Cap.SubType, MEDIASUBTYPE_MJPG)) {
     m_Encoder = std::make_unique<JpegEncoder>(Cap.Width, Cap.Height, kJpegQuality);
-    const size_t luma = static_cast<size_t>(Cap.Width) * Cap.Height;
-    m_Planes.resize(luma + 2 * static_cast<size_t>((Cap.Width + 1) / 2) * Cap.Height);
+    m_Row.resize(static_cast<size_t>(Cap.Width) + 2 * static_cast<size_t>((Cap.Width + 1) / 2));
+    m_BarRows.resize(static_cast<size_t>(Cap.Width));
   }
 }
 
 void FramePainter::SetColours(const PictureSettings& Settings) {
   m_Settings = Settings;
+  // Rows coded in the old colours (or at the old zoom) are of no more use.
+  m_BarRows.assign(m_BarRows.size(), {});
   for (int i = 0; i < kColourCount; ++i) {
     // The counter rows are drawn as they are at every setting.
     m_Rgb[i] = i < kBarCount ? AdjustedBarColour(Settings, kPatternRgb[i]) : kPatternRgb[i];
@@ -125,29 +127,27 @@ size_t FramePainter::PaintNv12(BYTE* Buffer) const {
   return ImageSize(m_Cap);
 }
 
+// The counter's MCU row (picture rows 0..7) changes with every frame; the MCU rows below it
+// are bar rows only, all alike, so the one coded row of the bars' position serves them all.
 size_t FramePainter::PaintMjpg(BYTE* Buffer, size_t Capacity) {
-  const LONG width = m_Cap.Width, height = m_Cap.Height, chromaWidth = (width + 1) / 2;
-  BYTE* luma = m_Planes.data();
-  BYTE* cb = luma + static_cast<size_t>(width) * height;
-  BYTE* cr = cb + static_cast<size_t>(chromaWidth) * height;
-  for (LONG y = 0; y < height; ++y) {
-    const std::uint8_t* colours = m_Rows.Row(y, height);
-    BYTE* l = luma + static_cast<size_t>(y) * width;
-    BYTE* b = cb + static_cast<size_t>(y) * chromaWidth;
-    BYTE* r = cr + static_cast<size_t>(y) * chromaWidth;
-    if (y > 0 && colours == m_Rows.Row(y - 1, height)) {
-      std::memcpy(l, l - width, static_cast<size_t>(width));
-      std::memcpy(b, b - chromaWidth, static_cast<size_t>(chromaWidth));
-      std::memcpy(r, r - chromaWidth, static_cast<size_t>(chromaWidth));
-      continue;
-    }
-    for (LONG x = 0; x < width; ++x) l[x] = m_Jpeg[colours[x]].Y;
-    for (LONG x = 0; x < chromaWidth; ++x) {
-      b[x] = m_Jpeg[colours[2 * x]].U;
-      r[x] = m_Jpeg[colours[2 * x]].V;
-    }
+  EncodeMcuRow(m_Rows.Counter(), m_CounterRow);
+  std::vector<BYTE>& bars = m_BarRows.at(static_cast<size_t>(m_Rows.Shift()));
+  if (bars.empty() && m_Encoder->McuRows() > 1) EncodeMcuRow(m_Rows.Bars(), bars);
+  return m_Encoder->WriteFrame(m_CounterRow, bars, Buffer, Capacity);
+}
+
+void FramePainter::EncodeMcuRow(const std::vector<std::uint8_t>& Colours, std::vector<BYTE>& Out) {
+  const LONG width = m_Cap.Width, chromaWidth = (width + 1) / 2;
+  BYTE* luma = m_Row.data();
+  BYTE* cb = luma + width;
+  BYTE* cr = cb + chromaWidth;
+  for (LONG x = 0; x < width; ++x) luma[x] = m_Jpeg[Colours[x]].Y;
+  for (LONG x = 0; x < chromaWidth; ++x) {
+    cb[x] = m_Jpeg[Colours[2 * x]].U;
+    cr[x] = m_Jpeg[Colours[2 * x]].V;
   }
-  return m_Encoder->Encode(luma, cb, cr, Buffer, Capacity);
+  // Every picture row of an MCU row is the same row.
+  m_Encoder->EncodeMcuRow(luma, cb, cr, 1, Out);
 }
 
 }  // namespace lmcam

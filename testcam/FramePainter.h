@@ -39,6 +39,8 @@ private:
   size_t PaintYuy2(BYTE* Buffer) const;
   size_t PaintNv12(BYTE* Buffer) const;
   size_t PaintMjpg(BYTE* Buffer, size_t Capacity);
+  // Codes an MCU row of picture rows whose colours are Colours.
+  void EncodeMcuRow(const std::vector<std::uint8_t>& Colours, std::vector<BYTE>& Out);
 
   const Capability m_Cap;
   PatternRows m_Rows;
@@ -46,8 +48,13 @@ private:
   Rgb m_Rgb[kColourCount];     // for RGB24
   Yuv m_Video[kColourCount];   // limited range, for YUY2 and NV12
   Yuv m_Jpeg[kColourCount];    // full range, for MJPG
+  // MJPG: the encoder; one picture row of Y, then Cb and Cr at half width; the coded MCU row of
+  // the counter (every frame) and of the bars for each position of the bars (index: the bars'
+  // shift), coded once for the current settings, empty until needed.
   std::unique_ptr<JpegEncoder> m_Encoder;
-  std::vector<BYTE> m_Planes;  // MJPG: Y, then Cb and Cr at half width
+  std::vector<BYTE> m_Row;
+  std::vector<BYTE> m_CounterRow;
+  std::vector<std::vector<BYTE>> m_BarRows;
 };
 
 }  // namespace lmcam

@@ -28,9 +28,11 @@
 //   NV12   top-down, a Y plane, then one row of U, V pairs for every two picture rows (the
 //          upper row's colour); BT.601 limited range.
 //   MJPG   baseline JPEG, YCbCr 4:2:2 with JFIF colours (BT.601, full range), as cameras send
-//          it: SOI, DQT, SOF0, SOS, scan, EOI, with no DHT segment (the scan uses the standard
-//          Huffman tables of baseline JPEG, ITU-T T.81 K.3) and no APP segment. Frames vary
-//          in length; biSizeImage (2 bytes per pixel) bounds them.
+//          it: SOI, DQT, SOF0, DRI, SOS, scan, EOI, with no DHT segment (the scan uses the
+//          standard Huffman tables of baseline JPEG, ITU-T T.81 K.3) and no APP segment. The
+//          scan restarts after every row of minimum coded units (16 x 8 pixels, so 8 picture
+//          rows): DRI gives the units of one row, and RST0 to RST7, in turn, end each row but
+//          the last. Frames vary in length; biSizeImage (2 bytes per pixel) bounds them.
 //
 // The picture, the same in every format (as shown, top row first):
 //   - colour bars, each one eighth of the width, left to right: white (255, 255, 255), yellow

@@ -26,6 +26,7 @@ void PatternRows::Draw(LONG Width, std::uint32_t FrameNumber, LONG Zoom) {
   m_Counter.resize(static_cast<size_t>(Width));
   m_Bars.resize(static_cast<size_t>(Width));
   const LONG shift = static_cast<LONG>((static_cast<std::uint64_t>(FrameNumber) * kStepPerFrame) % Width);
+  m_Shift = shift;
   const LONG counterWidth = kLmCounterBits * kLmCounterCell;
   const std::uint32_t counter = FrameNumber & 0xFFFF;
   const LONG centre = Width / 2;

@@ -44,6 +44,9 @@ public:
   static LONG CounterRows(LONG Height);
   const std::vector<std::uint8_t>& Counter() const { return m_Counter; }
   const std::vector<std::uint8_t>& Bars() const { return m_Bars; }
+  // How far the bars have moved right (0 .. Width - 1): the bar rows of two frames with the
+  // same shift (and the same zoom) are the same.
+  LONG Shift() const { return m_Shift; }
   // The row of colour indices for picture row Y (0 = top).
   const std::uint8_t* Row(LONG Y, LONG Height) const {
     return Y < CounterRows(Height) ? m_Counter.data() : m_Bars.data();
@@ -52,6 +55,7 @@ public:
 private:
   std::vector<std::uint8_t> m_Counter;
   std::vector<std::uint8_t> m_Bars;
+  LONG m_Shift = 0;
 };
 
 }  // namespace lmcam
