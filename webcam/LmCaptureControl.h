@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "webcam/LmCameraSettings.h"
 #include "webcam/LmVideoSurface.h"
 
 class LMWEBCAM_API TVLmCaptureControl : public TVLmVideoControl {
@@ -22,7 +23,6 @@ public:
 
   // Refills VideoDevices; the number of devices (error 201 inactive, 202 none).
   int32_t GetVideoDevices();
-  bool Close();
   // Applies the selected format when it changed, shows the picture in Mode and runs the graph.
   bool Start(TVLmVideoDisplayMode Mode);
 
@@ -36,6 +36,34 @@ public:
   bool ShowFilterDialog();
   bool ShowCapturePinDialog();
 
+  // ---- The device's image and camera settings (webcam/LmCameraSettings.h) ----
+  // Allowed while the control is open (Open, running, paused or stopped); a change shows in the
+  // running picture. Refused with 11 while closed, 5 for a Setting outside the enumeration, and
+  // 205 (LMERR_NOT_SUPPORTED) when the device has no such setting: no such interface or property,
+  // or a range it reports that cannot be (Min above Max, a Step of 0 or less).
+  //
+  // The range the device reports; a default outside it is given clamped into it.
+  bool GetCameraSettingRange(TVLmCameraSetting Setting, TLmCameraSettingRange& Range);
+  // The value the device uses now, and whether it chooses it itself: always read from the
+  // device, never a value remembered or asked for.
+  bool GetCameraSetting(TVLmCameraSetting Setting, int32_t& Value, bool& Auto);
+  // Sets the value by hand (the setting becomes manual). A value outside the range is refused
+  // with 5 before the device sees it; 205 where the setting cannot be set by hand; 2 when the
+  // device refuses the value. The device may round it to its step: GetCameraSetting then reads
+  // what it applied.
+  bool SetCameraSetting(TVLmCameraSetting Setting, int32_t Value);
+  // Hands the setting back to the device (automatic); 205 where it cannot be automatic.
+  bool SetCameraSettingAuto(TVLmCameraSetting Setting);
+  // Every setting the device has, one line each ("\r\n" after each), "Name=Value" or
+  // "Name=auto", Name as in the enumeration without "vlm" ("Exposure=-6", "Focus=auto"): keep it
+  // per device (VideoDevicePaths) to restore the device's settings later. Empty while closed
+  // (11), or when the device has none.
+  std::wstring CameraSettings();
+  // Applies such a text, line by line. A line naming a setting the device lacks is skipped; a
+  // malformed line or an unknown name is refused with 5; every other line is applied even after
+  // a refusal, and the result is false with the code of the first refusal.
+  bool SetCameraSettings(const std::wstring& Text);
+
   TStringList* VideoDevices() const { return m_VideoDevices.get(); }
   // The identities of the devices in VideoDevices, line for line: each device's "DevicePath",
   // or its moniker's display name when it has none. A device keeps its identity while the
@@ -44,11 +72,11 @@ public:
 
   // Raised once on the GUI thread when the open device is lost (removed, or its stream failed):
   // by then the graph is stopped, the picture hidden, a pending snapshot dropped, State is Open
-  // and ErrorStatus 204. Close it, or open another device.
+  // and ErrorStatus 204. The handler may Close the control, or open another device.
   const TNotifyEvent& OnDeviceLost() const { return FOnDeviceLost; }
   void SetOnDeviceLost(TNotifyEvent Handler) { FOnDeviceLost = std::move(Handler); }
   // Raised on the GUI thread when a video capture device arrived or went, after VideoDevices
-  // and VideoDevicePaths were refreshed.
+  // and VideoDevicePaths were refreshed (and after OnDeviceLost, when the open device went).
   const TNotifyEvent& OnVideoDevicesChange() const { return FOnVideoDevicesChange; }
   void SetOnVideoDevicesChange(TNotifyEvent Handler) { FOnVideoDevicesChange = std::move(Handler); }
   double FrameRate() const { return m_FrameRate; }
@@ -64,8 +92,9 @@ protected:
   explicit TVLmCaptureControl(TComponent* AOwner);
 
   // Open's device steps after the checks every component makes: the device list (enumerated
-  // again when empty), the index into it, and binding that device into m_pDeviceFilter. False
-  // with error 202 when one fails.
+  // again when empty), the index into it, and binding the device that line of the lists names
+  // (by its identity, never by its position among the system's devices) into m_pDeviceFilter.
+  // False with error 202 when one fails.
   bool BindDevice(int32_t Index);
   // OpenDevice's first step: the lists refreshed (when the component is active), the position
   // of DevicePath in them, or -1 when it is not listed.
@@ -88,6 +117,8 @@ protected:
   void RemoveDownstream(IBaseFilter* Filter);
   // The capture graph builder goes with the graph; the device filter stays.
   void ReleaseExtraInterfaces() override;
+  // Closing lets go of the device and forgets its identity.
+  void ReleaseSource() override;
 
   // Formats of the device.
   bool GetFormats(IBaseFilter* Filter);
@@ -107,10 +138,12 @@ protected:
   // Whether the bit rate is applied with a format: it then counts in SetFormat's test for a
   // change and is written into the applied format.
   virtual bool AppliesBitRate() const { return false; }
+  // Start has run the graph: a component resets what it reports once per run.
+  virtual void Started() {}
   // GetStreamFormat loading an entry: what the component keeps beyond the shared properties.
   virtual void LoadEntryExtras(const TLM_VIDEO_STREAM_INFORMATION&) {}
   // The format fields that Close and destruction reset.
-  virtual void ClearFormatFields();
+  void ClearFormatFields() override;
 
   // ---- Devices that go and come ----
   void Dispatch(TMessage& Message) override;
@@ -167,6 +200,11 @@ protected:
   TNotifyEvent FOnVideoDevicesChange;
 
 private:
+  // The device's range for Setting, checked: 0, or the code to refuse with (11, 5, 205, 2).
+  int16_t ReadSettingRange(TVLmCameraSetting Setting, TLmCameraSettingRange& Range);
+  // One line of a settings text applied: 0, or the code it was refused with.
+  int16_t ApplySettingLine(const std::wstring& Line);
+
   // Fills VideoDevices and VideoDevicePaths afresh; the number of devices.
   int32_t RefreshDevices();
   void UnregisterDeviceNotifications();
