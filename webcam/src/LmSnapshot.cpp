@@ -198,6 +198,8 @@ bool TLmSnapshotPipeline::ReadGrabberConnection() {
 
 bool TLmSnapshotPipeline::QuietGrabber() {
   if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
+  // The callback goes: the frame stream attaches it again when the graph next runs.
+  m_FramesAttached = false;
   return m_pSampleGrabber->SetBufferSamples(FALSE) == S_OK && m_pSampleGrabber->SetOneShot(FALSE) == S_OK &&
          m_pSampleGrabber->SetCallback(nullptr, 0) == S_OK;
 }
