@@ -169,18 +169,27 @@ bool FrameStream::TakeLatest(TakenFrame& Taken) {
   bool made = true;
   if (m_Picture == vlmFrameNative) {
     Taken.Buffer = std::move(raw);
+    Taken.Converted = false;
     DescribeNative(Taken.Buffer.data(), frame.Bytes, frame);
   } else {
+    {
+      std::lock_guard lock(m_Lock);
+      Taken.Buffer.swap(m_PictureSpare);
+    }
+    Taken.Converted = true;
     made = Convert(raw.data(), frame.Bytes, Taken.Buffer, frame, true);
-    Recycle(std::move(raw));
+    TakenFrame sample;
+    sample.Buffer = std::move(raw);
+    Recycle(sample);
   }
   Taken.Frame = frame;
   return made;
 }
 
-void FrameStream::Recycle(std::vector<uint8_t>&& Buffer) {
+void FrameStream::Recycle(TakenFrame& Taken) {
   std::lock_guard lock(m_Lock);
-  if (Buffer.capacity() > m_Spare.capacity()) m_Spare.swap(Buffer);
+  std::vector<uint8_t>& spare = Taken.Converted ? m_PictureSpare : m_Spare;
+  if (Taken.Buffer.capacity() > spare.capacity()) spare.swap(Taken.Buffer);
 }
 
 void FrameStream::DescribeNative(const uint8_t* Buffer, uint32_t Bytes, TLmFrame& Frame) const {

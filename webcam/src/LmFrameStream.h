@@ -36,10 +36,11 @@ namespace lm {
 constexpr UINT WM_LMFRAME = WM_APP + 4;
 
 // A frame taken for delivery: its picture in a buffer of its own, and its description (Data
-// points into Buffer).
+// points into Buffer). Converted: Buffer holds a converted picture, not the sample's bytes.
 struct TakenFrame {
   std::vector<uint8_t> Buffer;
   TLmFrame Frame{};
+  bool Converted = false;
 };
 
 class FrameStream final : public TLmSampleReceiver {
@@ -64,8 +65,9 @@ public:
   // Latest delivery: takes the waiting frame and makes it what the handler gets (converted
   // when frames are); false when none waits or it cannot be converted.
   bool TakeLatest(TakenFrame& Taken);
-  // Gives a delivered frame's buffer back for a later frame.
-  void Recycle(std::vector<uint8_t>&& Buffer);
+  // Gives a delivered frame's buffer back for a later frame of its kind, so that a running
+  // stream allocates nothing per frame.
+  void Recycle(TakenFrame& Taken);
   // The handler of the moment and the sender.
   std::shared_ptr<const TVLmFrameEvent> Handler();
   TObject* Sender() const { return m_Sender; }
@@ -101,7 +103,8 @@ private:
   bool m_Posted = false;
   std::vector<uint8_t> m_WaitingBuffer;
   TLmFrame m_WaitingFrame{};
-  std::vector<uint8_t> m_Spare;
+  std::vector<uint8_t> m_Spare;         // a sample's room
+  std::vector<uint8_t> m_PictureSpare;  // a converted picture's room
   uint64_t m_LastDelivered = 0;  // Number + 1 of the last frame delivered (0: none yet)
 
   std::atomic<uint64_t> m_Received{0};
