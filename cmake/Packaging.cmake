@@ -10,6 +10,9 @@ set(LM_PACKAGE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJE
 
 install(EXPORT Lumora10Targets NAMESPACE Lumora10:: FILE Lumora10Targets.cmake
         DESTINATION ${LM_PACKAGE_CMAKE_DIR} COMPONENT Development)
+# The C interface apart, so that the configuration defines it for every compiler.
+install(EXPORT Lumora10CTargets NAMESPACE Lumora10:: FILE Lumora10CTargets.cmake
+        DESTINATION ${LM_PACKAGE_CMAKE_DIR} COMPONENT Development)
 
 # The C++ classes bind their users to the ABI they were built in: the package records the
 # libstdc++ release and thread model of this build, and its configuration refuses the C++

@@ -5,7 +5,11 @@
 
 #include <windows.h>
 
+#include <dshow.h>
+#include <wrl/client.h>
+
 #include <cstdint>
+#include <string>
 
 #include "framework/StringList.h"
 
@@ -17,5 +21,10 @@ namespace lm {
 // lists are not cleared first. Returns the number of devices (a device without a readable name
 // counts but adds no line); failures give 0, and nothing raises.
 int32_t EnumDevices(const GUID& Category, TStringList& Names, TStringList* Paths);
+
+// Binds the device of Category whose identity (a line of EnumDevices' Paths) is Identity into
+// Filter, which is cleared first; true exactly when Filter holds it. A device without a name is
+// never bound, as it is never listed. Nothing raises.
+bool BindDevice(const GUID& Category, const std::wstring& Identity, Microsoft::WRL::ComPtr<IBaseFilter>& Filter);
 
 }  // namespace lm

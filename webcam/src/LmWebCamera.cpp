@@ -108,6 +108,32 @@ int32_t lm::EnumDevices(const GUID& Category, TStringList& Names, TStringList* P
   return count;
 }
 
+bool lm::BindDevice(const GUID& Category, const std::wstring& Identity, ComPtr<IBaseFilter>& Filter) {
+  Filter.Reset();
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return false;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    while (NextMoniker(monikers.Get(), moniker)) {
+      ComPtr<IPropertyBag> bag;
+      if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
+          !bag)
+        continue;
+      ScopedVariant name;
+      if (bag->Read(L"FriendlyName", name.Get(), nullptr) != S_OK || DeviceIdentity(moniker.Get(), bag.Get()) != Identity)
+        continue;
+      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) != S_OK)
+        Filter.Reset();
+      break;
+    }
+  } catch (...) {
+    Filter.Reset();
+    return false;
+  }
+  return Filter != nullptr;
+}
+
 int32_t EnumDevices(const GUID& Category, TStringList*& List) {
   try {
     if (!List) List = new TStringList();

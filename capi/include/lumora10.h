@@ -1,0 +1,320 @@
+/*
+ * lumora10.h: the C interface of the Lumora10 camera components (lumora10.dll).
+ *
+ * Live preview, recording and playback controls for any Windows compiler and language: C (C99
+ * and later) and C++, MSVC, clang-cl, clang and GCC, and every language that calls C functions
+ * of a DLL. docs/c-api.md describes each function.
+ *
+ * Conventions
+ *  - Every name declared here starts with Lm10 (functions, types) or LM10_ (macros, constants).
+ *  - Every function uses the LM10_CALL calling convention and returns an Lm10Result: LM10_OK (0)
+ *    on success, else an LM10_ERR_... code. Values come back through pointers.
+ *  - Bad input never crashes: a null, destroyed or never-created control, a control of another
+ *    kind or of another thread, a null pointer or an unknown enumeration value gives
+ *    LM10_ERR_INVALID_ARGUMENT; a buffer too small for a string gives LM10_ERR_BUFFER_TOO_SMALL.
+ *    A refused call changes nothing.
+ *  - Strings are UTF-16 (wchar_t). Strings in are const wchar_t*, zero-terminated. A string out
+ *    is written to the caller's buffer of `capacity` characters; `needed` (may be NULL) receives
+ *    the characters the whole string takes, its terminator included. A buffer too small is left
+ *    as it was (LM10_ERR_BUFFER_TOO_SMALL); a NULL buffer with capacity 0 asks for `needed`
+ *    alone. The library never hands out memory the caller must free, except a snapshot that
+ *    a callback keeps (an HGLOBAL, freed with GlobalFree or Lm10FreeSnapshot).
+ *
+ * Threads and COM
+ *  - A control belongs to the thread that created it: call its functions there only (another
+ *    thread gets LM10_ERR_INVALID_ARGUMENT), and keep that thread's message loop running. The
+ *    application initialises COM on that thread (CoInitializeEx, apartment-threaded) before it
+ *    creates a control; the library never initialises COM. The free functions need COM on the
+ *    calling thread too.
+ *  - Events are raised on the control's thread from its message loop, never from inside a call
+ *    of this interface. A handler may call the control's functions, but not Lm10Destroy on it
+ *    (LM10_ERR_WRONG_STATE).
+ *
+ * Lifetimes
+ *  - A control lives from its Lm10...Create until Lm10Destroy; the handle is invalid afterwards
+ *    and is never given to another control.
+ *
+ * ABI rules
+ *  - A structure that may grow carries its size as its first field: the caller sets it to
+ *    sizeof the structure it was compiled with, and the library fills that much.
+ *  - A function, once shipped in a 1.x release, keeps its name and signature; new functions and
+ *    constants are added beside the old ones. Lm10GetVersion tells the version of the DLL that
+ *    was loaded.
+ */
+#ifndef LM10_LUMORA10_H
+#define LM10_LUMORA10_H
+
+#include <windows.h>
+
+/* The version of the package this header belongs to. */
+#define LM10_VERSION_MAJOR 1
+#define LM10_VERSION_MINOR 0
+#define LM10_VERSION_PATCH 0
+
+/* The calling convention of every function and callback (__stdcall; the same as __cdecl on
+   x64, where the library is built). */
+#define LM10_CALL __stdcall
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Results ---- */
+
+typedef INT32 Lm10Result;
+
+#define LM10_OK 0
+#define LM10_ERR_GRAPH_FAILED 2          /* a DirectShow operation failed (also: out of memory) */
+#define LM10_ERR_NO_SNAPSHOT_STREAM 4    /* the graph has no snapshot stream */
+#define LM10_ERR_OUT_OF_RANGE 5          /* an argument is out of range */
+#define LM10_ERR_WRONG_STATE 11          /* not allowed in the current state */
+#define LM10_ERR_CORE_NOT_BOUND 14       /* the core library's image functions are not bound */
+#define LM10_ERR_PLAYBACK_GRAPH 20       /* no playback graph could be built for the file */
+#define LM10_ERR_INACTIVE 201            /* the multimedia runtime was not found */
+#define LM10_ERR_NO_DEVICE 202           /* no video capture device, or the index names none */
+#define LM10_ERR_BUILD_GRAPH 203         /* building the media graph failed */
+#define LM10_ERR_DEVICE_LOST 204         /* the open device was removed, or its stream failed */
+#define LM10_ERR_NOT_SUPPORTED 205       /* the device does not offer this setting */
+#define LM10_ERR_FILE_WRITE 206          /* the output file could not be written */
+#define LM10_ERR_INVALID_ARGUMENT 207    /* an invalid control, pointer or value */
+#define LM10_ERR_BUFFER_TOO_SMALL 208    /* a buffer too small for the string */
+
+/* ---- Values ---- */
+
+/* How Lm10Start places the picture. */
+#define LM10_MODE_SCALE 0     /* native size, centred; shrunk with its aspect ratio kept if too large */
+#define LM10_MODE_STRETCH 1   /* covers the whole area inside the frame */
+
+/* A control's state (Lm10GetState). */
+#define LM10_STATE_CLOSED 1
+#define LM10_STATE_OPEN 2
+#define LM10_STATE_RUNNING 6
+#define LM10_STATE_PAUSED 18
+#define LM10_STATE_STOPPED 258
+
+/* The frame drawn around the picture (Lm10SetAppearance). */
+#define LM10_APPEARANCE_FLAT 0      /* a 1-pixel line in the border colour */
+#define LM10_APPEARANCE_LOWERED 1   /* a 2-pixel sunken edge */
+#define LM10_APPEARANCE_RAISED 2    /* a 2-pixel raised edge */
+
+/* The type of file a recorder writes (Lm10RecorderSetFileFormat). */
+#define LM10_FILE_AVI 0
+#define LM10_FILE_ASF 1
+
+/* Colours: an RGB value 0x00BBGGRR (the RGB macro), or LM10_COLOR_SYSTEM | COLOR_x for a
+   system colour. */
+#define LM10_COLOR_SYSTEM ((INT32)0x80000000)
+
+/* Cursors over the control (Lm10SetCursor): the built-in cursors, 0 the control's default. */
+#define LM10_CURSOR_DEFAULT 0
+#define LM10_CURSOR_NONE (-1)
+#define LM10_CURSOR_ARROW (-2)
+#define LM10_CURSOR_CROSS (-3)
+#define LM10_CURSOR_IBEAM (-4)
+#define LM10_CURSOR_SIZE_NESW (-6)
+#define LM10_CURSOR_SIZE_NS (-7)
+#define LM10_CURSOR_SIZE_NWSE (-8)
+#define LM10_CURSOR_SIZE_WE (-9)
+#define LM10_CURSOR_UP_ARROW (-10)
+#define LM10_CURSOR_HOURGLASS (-11)
+#define LM10_CURSOR_DRAG (-12)
+#define LM10_CURSOR_NO_DROP (-13)
+#define LM10_CURSOR_HSPLIT (-14)
+#define LM10_CURSOR_VSPLIT (-15)
+#define LM10_CURSOR_MULTI_DRAG (-16)
+#define LM10_CURSOR_SQL_WAIT (-17)
+#define LM10_CURSOR_NO (-18)
+#define LM10_CURSOR_APP_START (-19)
+#define LM10_CURSOR_HELP (-20)
+#define LM10_CURSOR_HAND_POINT (-21)
+#define LM10_CURSOR_SIZE_ALL (-22)
+
+/* ---- Types ---- */
+
+/* COM's IUnknown, which <windows.h> declares unless WIN32_LEAN_AND_MEAN leaves OLE out. */
+struct IUnknown;
+
+/* A control: a preview, a recorder or a player. Opaque. */
+typedef struct Lm10ControlTag* Lm10Control;
+
+/* The format properties of a camera control (Lm10GetVideoFormat): the current format, or the
+   entry last loaded with Lm10GetStreamFormat. Set Size to sizeof(Lm10VideoFormat). */
+typedef struct Lm10VideoFormat {
+  UINT32 Size;
+  SIZE VideoSize;            /* frame width and height in pixels */
+  GUID SubType;              /* pixel format: MEDIASUBTYPE_RGB24, ... (Lm10VideoSubTypeName) */
+  double FrameRate;          /* frames per second */
+  double MinimumFrameRate;
+  double MaximumFrameRate;
+  UINT32 BitCount;           /* bits per pixel */
+  UINT32 Compression;        /* 0 for uncompressed RGB, else a FOURCC */
+  UINT32 BitRate;            /* bits per second (the recorder's; 0 for a preview) */
+  UINT32 MinimumBitRate;
+  UINT32 MaximumBitRate;
+} Lm10VideoFormat;
+
+/* An event without arguments: OnDeviceLost, OnVideoDevicesChange, OnEnd. */
+typedef void(LM10_CALL* Lm10NotifyCallback)(Lm10Control control, void* context);
+
+/* A snapshot: image is a movable global block holding a packed 24-bit DIB (BITMAPINFOHEADER,
+   then the pixel rows bottom-up). *freeMemory is TRUE: the library frees the block when the
+   callback returns. Set it to FALSE to keep the block, and free it later with GlobalFree or
+   Lm10FreeSnapshot. */
+typedef void(LM10_CALL* Lm10SnapshotCallback)(Lm10Control control, HGLOBAL image, BOOL* freeMemory,
+                                              void* context);
+
+/* ---- The library ---- */
+
+/* The version of the package the loaded lumora10.dll belongs to (1, 0, 0), to compare with
+   LM10_VERSION_MAJOR and LM10_VERSION_MINOR. */
+Lm10Result LM10_CALL Lm10GetVersion(INT32* major, INT32* minor, INT32* patch);
+/* A short English text for an Lm10Result ("the output file could not be written"). */
+Lm10Result LM10_CALL Lm10GetErrorText(Lm10Result code, wchar_t* buffer, UINT32 capacity, UINT32* needed);
+/* Shows the library's version box modally. */
+Lm10Result LM10_CALL Lm10ShowAbout(void);
+/* Frees a snapshot block that a snapshot callback kept. */
+Lm10Result LM10_CALL Lm10FreeSnapshot(HGLOBAL image);
+/* A pixel format's short name ("RGB24", "YUY2", "MJPG", ...; the GUID's text for others). */
+Lm10Result LM10_CALL Lm10VideoSubTypeName(const GUID* subType, wchar_t* buffer, UINT32 capacity,
+                                          UINT32* needed);
+
+/* ---- Devices, without a control ---- */
+
+/* The devices of a category that have a name; *count receives how many. `category` NULL means
+   the video capture devices (CLSID_VideoInputDeviceCategory), here and below. */
+Lm10Result LM10_CALL Lm10GetDeviceCount(const GUID* category, INT32* count);
+/* Device `index` (0 to count - 1) of the category: its friendly name and its identity (its
+   "DevicePath", or its moniker's display name). */
+Lm10Result LM10_CALL Lm10GetDevice(const GUID* category, INT32 index, wchar_t* name, UINT32 nameCapacity,
+                                   UINT32* nameNeeded, wchar_t* path, UINT32 pathCapacity, UINT32* pathNeeded);
+/* Binds device `index`, or the device whose identity is `path`, to its DirectShow filter for an
+   application that builds its own graph: *filter receives an IBaseFilter as IUnknown, which the
+   caller releases. LM10_ERR_NO_DEVICE when there is no such device or it cannot be bound. */
+Lm10Result LM10_CALL Lm10BindDevice(const GUID* category, INT32 index, struct IUnknown** filter);
+Lm10Result LM10_CALL Lm10BindDevicePath(const GUID* category, const wchar_t* path, struct IUnknown** filter);
+/* Shows a DirectShow filter's own property pages modally, owned by `owner` (may be NULL).
+   LM10_ERR_GRAPH_FAILED when it has none. */
+Lm10Result LM10_CALL Lm10ShowFilterPages(struct IUnknown* filter, HWND owner);
+
+/* ---- Every control ---- */
+
+/* Create a control as a child window of `parent`, a window of the calling thread, at 100 x 100
+   pixels. */
+Lm10Result LM10_CALL Lm10PreviewCreate(HWND parent, Lm10Control* control);
+Lm10Result LM10_CALL Lm10RecorderCreate(HWND parent, Lm10Control* control);
+Lm10Result LM10_CALL Lm10PlayerCreate(HWND parent, Lm10Control* control);
+/* Closes the control, destroys it and its window; the handle is invalid afterwards. */
+Lm10Result LM10_CALL Lm10Destroy(Lm10Control control);
+
+/* Places the control in another window of its thread (after the old one was destroyed, say). */
+Lm10Result LM10_CALL Lm10SetParentWindow(Lm10Control control, HWND parent);
+/* The control's own window. */
+Lm10Result LM10_CALL Lm10GetWindow(Lm10Control control, HWND* window);
+Lm10Result LM10_CALL Lm10SetBounds(Lm10Control control, INT32 left, INT32 top, INT32 width, INT32 height);
+Lm10Result LM10_CALL Lm10GetBounds(Lm10Control control, INT32* left, INT32* top, INT32* width, INT32* height);
+/* The colour of the area the picture does not cover (and of the video window's background). */
+Lm10Result LM10_CALL Lm10SetColor(Lm10Control control, INT32 color);
+Lm10Result LM10_CALL Lm10GetColor(Lm10Control control, INT32* color);
+/* The cursor over the control and its picture: an LM10_CURSOR_... value. */
+Lm10Result LM10_CALL Lm10SetCursor(Lm10Control control, INT32 cursor);
+Lm10Result LM10_CALL Lm10GetCursor(Lm10Control control, INT32* cursor);
+Lm10Result LM10_CALL Lm10SetAppearance(Lm10Control control, INT32 appearance);
+Lm10Result LM10_CALL Lm10GetAppearance(Lm10Control control, INT32* appearance);
+Lm10Result LM10_CALL Lm10SetBorderColor(Lm10Control control, INT32 color);
+Lm10Result LM10_CALL Lm10GetBorderColor(Lm10Control control, INT32* color);
+Lm10Result LM10_CALL Lm10SetBorderVisible(Lm10Control control, BOOL visible);
+Lm10Result LM10_CALL Lm10GetBorderVisible(Lm10Control control, BOOL* visible);
+
+/* An LM10_STATE_... value. */
+Lm10Result LM10_CALL Lm10GetState(Lm10Control control, INT32* state);
+/* The code the control's last operation left (LM10_ERR_DEVICE_LOST after a loss, say). */
+Lm10Result LM10_CALL Lm10GetErrorStatus(Lm10Control control, INT32* status);
+/* Frame size of the current format (camera controls) or of the file (player); 0 x 0 closed. */
+Lm10Result LM10_CALL Lm10GetVideoSize(Lm10Control control, SIZE* size);
+
+/* Shows the picture in `mode` (LM10_MODE_...) and runs; a player plays at normal speed. */
+Lm10Result LM10_CALL Lm10Start(Lm10Control control, INT32 mode);
+/* Pauses a running control, or runs a paused one again. */
+Lm10Result LM10_CALL Lm10Pause(Lm10Control control);
+/* Stops and hides the picture; Lm10Start runs again. */
+Lm10Result LM10_CALL Lm10Stop(Lm10Control control);
+/* Stops and releases the graph (and the device). */
+Lm10Result LM10_CALL Lm10Close(Lm10Control control);
+/* Shows the library's version box modally. */
+Lm10Result LM10_CALL Lm10About(Lm10Control control);
+
+/* ---- Snapshots: preview and player ---- */
+
+/* Asks for the next frame as a still image, delivered to the snapshot callback. */
+Lm10Result LM10_CALL Lm10TakeSnapshot(Lm10Control control);
+/* Sets the snapshot callback (NULL: none; a snapshot is then freed at once). */
+Lm10Result LM10_CALL Lm10SetOnSnapshot(Lm10Control control, Lm10SnapshotCallback callback, void* context);
+
+/* ---- Camera controls: preview and recorder ---- */
+
+/* Lists the video capture devices again; *count receives how many there are. */
+Lm10Result LM10_CALL Lm10GetVideoDevices(Lm10Control control, INT32* count);
+/* The lines of the control's device list, as last filled (Lm10GetVideoDevices, creation,
+   device changes): an index into it is what Lm10PreviewOpen and Lm10RecorderOpen take. */
+Lm10Result LM10_CALL Lm10GetVideoDeviceCount(Lm10Control control, INT32* count);
+/* Line `index` of the list: the device's name and its identity, which stays the device's while
+   the list's order changes (open it again with Lm10PreviewOpenDevice). */
+Lm10Result LM10_CALL Lm10GetVideoDevice(Lm10Control control, INT32 index, wchar_t* name, UINT32 nameCapacity,
+                                        UINT32* nameNeeded, wchar_t* path, UINT32 pathCapacity,
+                                        UINT32* pathNeeded);
+/* Opens the device at `index` of the list, or the device whose identity is `path`, and builds
+   the graph, stopped and hidden. */
+Lm10Result LM10_CALL Lm10PreviewOpen(Lm10Control control, INT32 index);
+Lm10Result LM10_CALL Lm10PreviewOpenDevice(Lm10Control control, const wchar_t* path);
+/* The same, writing the recording into `fileName` (overwritten, shorter than 260 characters). */
+Lm10Result LM10_CALL Lm10RecorderOpen(Lm10Control control, const wchar_t* fileName, INT32 index);
+Lm10Result LM10_CALL Lm10RecorderOpenDevice(Lm10Control control, const wchar_t* fileName, const wchar_t* path);
+
+/* The device's formats: how many there are; loading entry `index` into the format properties
+   (-1: the selected one); selecting entry `index` and applying it with the rate set by
+   Lm10SetFrameRate (and the recorder's bit rate). */
+Lm10Result LM10_CALL Lm10GetStreamFormats(Lm10Control control, INT32* count);
+Lm10Result LM10_CALL Lm10GetStreamFormat(Lm10Control control, INT32 index);
+Lm10Result LM10_CALL Lm10SetStreamFormat(Lm10Control control, INT32 index);
+/* The format properties. */
+Lm10Result LM10_CALL Lm10GetVideoFormat(Lm10Control control, Lm10VideoFormat* format);
+/* Frames per second for the next Lm10Start or Lm10SetStreamFormat (0 or more). */
+Lm10Result LM10_CALL Lm10SetFrameRate(Lm10Control control, double frameRate);
+/* The device's property pages, and its capture pin's format pages, modally. */
+Lm10Result LM10_CALL Lm10ShowFilterDialog(Lm10Control control);
+Lm10Result LM10_CALL Lm10ShowCapturePinDialog(Lm10Control control);
+
+/* The open device was lost (the control is then Open with status LM10_ERR_DEVICE_LOST), and a
+   video capture device arrived or went (the device list was refilled). NULL: no callback. */
+Lm10Result LM10_CALL Lm10SetOnDeviceLost(Lm10Control control, Lm10NotifyCallback callback, void* context);
+Lm10Result LM10_CALL Lm10SetOnVideoDevicesChange(Lm10Control control, Lm10NotifyCallback callback,
+                                                 void* context);
+
+/* ---- Recorder ---- */
+
+/* The type of file written (LM10_FILE_...), from the next open or graph rebuild on. */
+Lm10Result LM10_CALL Lm10RecorderSetFileFormat(Lm10Control control, INT32 fileFormat);
+Lm10Result LM10_CALL Lm10RecorderGetFileFormat(Lm10Control control, INT32* fileFormat);
+/* Bits per second for the next Lm10Start or Lm10SetStreamFormat. */
+Lm10Result LM10_CALL Lm10RecorderSetBitRate(Lm10Control control, UINT32 bitRate);
+
+/* ---- Player ---- */
+
+/* Builds the playback graph for `fileName` (shorter than 260 characters), stopped and hidden. */
+Lm10Result LM10_CALL Lm10PlayerOpen(Lm10Control control, const wchar_t* fileName);
+/* Shows the picture in `mode` and plays at `rate` (1.0 normal speed; above 0). */
+Lm10Result LM10_CALL Lm10PlayerStart(Lm10Control control, INT32 mode, double rate);
+/* The position the next Lm10Start plays from: in seconds, or in 100-nanosecond units. */
+Lm10Result LM10_CALL Lm10PlayerStartFrom(Lm10Control control, double seconds);
+Lm10Result LM10_CALL Lm10PlayerStartFromTime(Lm10Control control, INT64 time);
+/* The file's length in seconds, and its frames per second. */
+Lm10Result LM10_CALL Lm10PlayerGetDuration(Lm10Control control, double* seconds);
+Lm10Result LM10_CALL Lm10PlayerGetFrameRate(Lm10Control control, double* frameRate);
+/* The file played to its end (the player is then Open). NULL: no callback. */
+Lm10Result LM10_CALL Lm10SetOnEnd(Lm10Control control, Lm10NotifyCallback callback, void* context);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* LM10_LUMORA10_H */
