@@ -32,6 +32,26 @@ Lm10Result WithControl(Lm10Control Handle, uint32_t Kinds, Body&& body) noexcept
   });
 }
 
+// Writes what Read(control) gives into *Out: a getter of the control that Handle names.
+template <typename Value, typename Reader>
+Lm10Result ReadValue(Lm10Control Handle, uint32_t Kinds, Value* Out, Reader Read) noexcept {
+  return WithControl(Handle, Kinds, [&](ControlEntry& entry) -> Lm10Result {
+    if (!Out) return LM10_ERR_INVALID_ARGUMENT;
+    *Out = static_cast<Value>(Read(entry));
+    return LM10_OK;
+  });
+}
+
+// Hands a valid value to Write(control): a setter of the control that Handle names.
+template <typename Writer>
+Lm10Result WriteValue(Lm10Control Handle, uint32_t Kinds, bool Valid, Writer Write) noexcept {
+  return WithControl(Handle, Kinds, [&](ControlEntry& entry) -> Lm10Result {
+    if (!Valid) return LM10_ERR_INVALID_ARGUMENT;
+    Write(entry);
+    return LM10_OK;
+  });
+}
+
 // The code the control's last operation left.
 inline Lm10Result Status(const ControlEntry& Entry) { return Entry.Control->ErrorStatus(); }
 

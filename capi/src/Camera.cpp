@@ -18,16 +18,12 @@ Lm10Result LM10_CALL Lm10GetVideoDevices(Lm10Control control, INT32* count) {
 }
 
 Lm10Result LM10_CALL Lm10GetVideoDeviceCount(Lm10Control control, INT32* count) {
-  return lm10::WithControl(control, lm10::kCamera, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!count) return LM10_ERR_INVALID_ARGUMENT;
-    *count = entry.Camera->VideoDevices()->Count();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kCamera, count,
+                         [](const lm10::ControlEntry& entry) { return entry.Camera->VideoDevices()->Count(); });
 }
 
 Lm10Result LM10_CALL Lm10GetVideoDevice(Lm10Control control, INT32 index, wchar_t* name, UINT32 nameCapacity,
-                                        UINT32* nameNeeded, wchar_t* path, UINT32 pathCapacity,
-                                        UINT32* pathNeeded) {
+                                        UINT32* nameNeeded, wchar_t* path, UINT32 pathCapacity, UINT32* pathNeeded) {
   return lm10::WithControl(control, lm10::kCamera, [&](lm10::ControlEntry& entry) -> Lm10Result {
     if (!lm10::ValidBuffer(name, nameCapacity) || !lm10::ValidBuffer(path, pathCapacity))
       return LM10_ERR_INVALID_ARGUMENT;
@@ -109,11 +105,8 @@ Lm10Result LM10_CALL Lm10GetVideoFormat(Lm10Control control, Lm10VideoFormat* fo
 }
 
 Lm10Result LM10_CALL Lm10SetFrameRate(Lm10Control control, double frameRate) {
-  return lm10::WithControl(control, lm10::kCamera, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!lm10::IsFrameRate(frameRate)) return LM10_ERR_INVALID_ARGUMENT;
-    entry.Camera->SetFrameRate(frameRate);
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kCamera, lm10::IsFrameRate(frameRate),
+                          [&](lm10::ControlEntry& entry) { entry.Camera->SetFrameRate(frameRate); });
 }
 
 Lm10Result LM10_CALL Lm10ShowFilterDialog(Lm10Control control) {
@@ -129,16 +122,14 @@ Lm10Result LM10_CALL Lm10ShowCapturePinDialog(Lm10Control control) {
 }
 
 Lm10Result LM10_CALL Lm10SetOnDeviceLost(Lm10Control control, Lm10NotifyCallback callback, void* context) {
-  return lm10::WithControl(control, lm10::kCamera, [&](lm10::ControlEntry& entry) {
+  return lm10::WriteValue(control, lm10::kCamera, true, [&](lm10::ControlEntry& entry) {
     entry.Camera->SetOnDeviceLost(lm10::NotifyHandler(control, callback, context));
-    return LM10_OK;
   });
 }
 
 Lm10Result LM10_CALL Lm10SetOnVideoDevicesChange(Lm10Control control, Lm10NotifyCallback callback, void* context) {
-  return lm10::WithControl(control, lm10::kCamera, [&](lm10::ControlEntry& entry) {
+  return lm10::WriteValue(control, lm10::kCamera, true, [&](lm10::ControlEntry& entry) {
     entry.Camera->SetOnVideoDevicesChange(lm10::NotifyHandler(control, callback, context));
-    return LM10_OK;
   });
 }
 

@@ -34,8 +34,8 @@ struct ControlEntry {
   TVLmPreview* Preview = nullptr;
   TVLmRecord* Recorder = nullptr;
   TVLmPlay* Player = nullptr;
-  TVLmCaptureControl* Camera = nullptr;         // the preview or the recorder
-  TLmSnapshotPipeline* Snapshots = nullptr;     // the preview or the player
+  TVLmCaptureControl* Camera = nullptr;      // the preview or the recorder
+  TLmSnapshotPipeline* Snapshots = nullptr;  // the preview or the player
   // Event handlers of this control running now (Lm10Destroy is refused meanwhile).
   int HandlersRunning = 0;
 };

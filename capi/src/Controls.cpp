@@ -64,27 +64,18 @@ Lm10Result LM10_CALL Lm10Destroy(Lm10Control control) {
 }
 
 Lm10Result LM10_CALL Lm10SetParentWindow(Lm10Control control, HWND parent) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!WindowOfThisThread(parent)) return LM10_ERR_INVALID_ARGUMENT;
-    entry.Control->SetParentWindow(parent);
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kAnyControl, WindowOfThisThread(parent),
+                          [&](lm10::ControlEntry& entry) { entry.Control->SetParentWindow(parent); });
 }
 
 Lm10Result LM10_CALL Lm10GetWindow(Lm10Control control, HWND* window) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!window) return LM10_ERR_INVALID_ARGUMENT;
-    *window = entry.Control->Handle();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, window,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->Handle(); });
 }
 
 Lm10Result LM10_CALL Lm10SetBounds(Lm10Control control, INT32 left, INT32 top, INT32 width, INT32 height) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (width < 0 || height < 0) return LM10_ERR_INVALID_ARGUMENT;
-    entry.Control->SetBounds(left, top, width, height);
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kAnyControl, width >= 0 && height >= 0,
+                          [&](lm10::ControlEntry& entry) { entry.Control->SetBounds(left, top, width, height); });
 }
 
 Lm10Result LM10_CALL Lm10GetBounds(Lm10Control control, INT32* left, INT32* top, INT32* width, INT32* height) {
@@ -99,106 +90,69 @@ Lm10Result LM10_CALL Lm10GetBounds(Lm10Control control, INT32* left, INT32* top,
 }
 
 Lm10Result LM10_CALL Lm10SetColor(Lm10Control control, INT32 color) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!lm10::IsColor(color)) return LM10_ERR_INVALID_ARGUMENT;
-    entry.Control->SetColor(color);
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kAnyControl, lm10::IsColor(color),
+                          [&](lm10::ControlEntry& entry) { entry.Control->SetColor(color); });
 }
 
 Lm10Result LM10_CALL Lm10GetColor(Lm10Control control, INT32* color) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!color) return LM10_ERR_INVALID_ARGUMENT;
-    *color = entry.Control->Color();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, color,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->Color(); });
 }
 
 Lm10Result LM10_CALL Lm10SetCursor(Lm10Control control, INT32 cursor) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!lm10::IsCursor(cursor)) return LM10_ERR_INVALID_ARGUMENT;
-    entry.Control->SetCursor(static_cast<TCursor>(cursor));
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kAnyControl, lm10::IsCursor(cursor),
+                          [&](lm10::ControlEntry& entry) { entry.Control->SetCursor(static_cast<TCursor>(cursor)); });
 }
 
 Lm10Result LM10_CALL Lm10GetCursor(Lm10Control control, INT32* cursor) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!cursor) return LM10_ERR_INVALID_ARGUMENT;
-    *cursor = entry.Control->Cursor();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, cursor,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->Cursor(); });
 }
 
 Lm10Result LM10_CALL Lm10SetAppearance(Lm10Control control, INT32 appearance) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (appearance < LM10_APPEARANCE_FLAT || appearance > LM10_APPEARANCE_RAISED) return LM10_ERR_INVALID_ARGUMENT;
-    entry.Control->SetAppearance(static_cast<TVLmAppearance>(appearance));
-    return LM10_OK;
-  });
+  return lm10::WriteValue(
+      control, lm10::kAnyControl, appearance >= LM10_APPEARANCE_FLAT && appearance <= LM10_APPEARANCE_RAISED,
+      [&](lm10::ControlEntry& entry) { entry.Control->SetAppearance(static_cast<TVLmAppearance>(appearance)); });
 }
 
 Lm10Result LM10_CALL Lm10GetAppearance(Lm10Control control, INT32* appearance) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!appearance) return LM10_ERR_INVALID_ARGUMENT;
-    *appearance = entry.Control->Appearance();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, appearance,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->Appearance(); });
 }
 
 Lm10Result LM10_CALL Lm10SetBorderColor(Lm10Control control, INT32 color) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!lm10::IsColor(color)) return LM10_ERR_INVALID_ARGUMENT;
-    entry.Control->SetBorderColor(color);
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kAnyControl, lm10::IsColor(color),
+                          [&](lm10::ControlEntry& entry) { entry.Control->SetBorderColor(color); });
 }
 
 Lm10Result LM10_CALL Lm10GetBorderColor(Lm10Control control, INT32* color) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!color) return LM10_ERR_INVALID_ARGUMENT;
-    *color = entry.Control->BorderColor();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, color,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->BorderColor(); });
 }
 
 Lm10Result LM10_CALL Lm10SetBorderVisible(Lm10Control control, BOOL visible) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    entry.Control->SetBorderVisible(visible != FALSE);
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kAnyControl, true,
+                          [&](lm10::ControlEntry& entry) { entry.Control->SetBorderVisible(visible != FALSE); });
 }
 
 Lm10Result LM10_CALL Lm10GetBorderVisible(Lm10Control control, BOOL* visible) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!visible) return LM10_ERR_INVALID_ARGUMENT;
-    *visible = entry.Control->BorderVisible() ? TRUE : FALSE;
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, visible,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->BorderVisible() ? TRUE : FALSE; });
 }
 
 Lm10Result LM10_CALL Lm10GetState(Lm10Control control, INT32* state) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!state) return LM10_ERR_INVALID_ARGUMENT;
-    *state = entry.Control->State().Value();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, state,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->State().Value(); });
 }
 
 Lm10Result LM10_CALL Lm10GetErrorStatus(Lm10Control control, INT32* status) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!status) return LM10_ERR_INVALID_ARGUMENT;
-    *status = lm10::Status(entry);
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, status,
+                         [](const lm10::ControlEntry& entry) { return lm10::Status(entry); });
 }
 
 Lm10Result LM10_CALL Lm10GetVideoSize(Lm10Control control, SIZE* size) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!size) return LM10_ERR_INVALID_ARGUMENT;
-    *size = entry.Control->VideoSize();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kAnyControl, size,
+                         [](const lm10::ControlEntry& entry) { return entry.Control->VideoSize(); });
 }
 
 Lm10Result LM10_CALL Lm10Start(Lm10Control control, INT32 mode) {
@@ -227,10 +181,7 @@ Lm10Result LM10_CALL Lm10Close(Lm10Control control) {
 }
 
 Lm10Result LM10_CALL Lm10About(Lm10Control control) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) {
-    entry.Control->About();
-    return LM10_OK;
-  });
+  return lm10::WriteValue(control, lm10::kAnyControl, true, [&](lm10::ControlEntry& entry) { entry.Control->About(); });
 }
 
 }  // extern "C"

@@ -21,22 +21,38 @@ namespace {
 // The text of each result code; null for a code the interface does not have.
 const wchar_t* ErrorText(Lm10Result Code) {
   switch (Code) {
-    case LM10_OK: return L"the operation succeeded";
-    case LM10_ERR_GRAPH_FAILED: return L"a media-graph operation failed";
-    case LM10_ERR_NO_SNAPSHOT_STREAM: return L"the graph has no snapshot stream";
-    case LM10_ERR_OUT_OF_RANGE: return L"an argument is out of range";
-    case LM10_ERR_WRONG_STATE: return L"not allowed in the current state";
-    case LM10_ERR_CORE_NOT_BOUND: return L"the core library's image functions are not bound";
-    case LM10_ERR_PLAYBACK_GRAPH: return L"no playback graph could be built for the file";
-    case LM10_ERR_INACTIVE: return L"the multimedia runtime was not found";
-    case LM10_ERR_NO_DEVICE: return L"no video capture device, or the index names none";
-    case LM10_ERR_BUILD_GRAPH: return L"building the media graph failed";
-    case LM10_ERR_DEVICE_LOST: return L"the open device was removed, or its stream failed";
-    case LM10_ERR_NOT_SUPPORTED: return L"the device does not offer this setting";
-    case LM10_ERR_FILE_WRITE: return L"the output file could not be written";
-    case LM10_ERR_INVALID_ARGUMENT: return L"an invalid control, pointer or value";
-    case LM10_ERR_BUFFER_TOO_SMALL: return L"the buffer is too small for the string";
-    default: return nullptr;
+    case LM10_OK:
+      return L"the operation succeeded";
+    case LM10_ERR_GRAPH_FAILED:
+      return L"a media-graph operation failed";
+    case LM10_ERR_NO_SNAPSHOT_STREAM:
+      return L"the graph has no snapshot stream";
+    case LM10_ERR_OUT_OF_RANGE:
+      return L"an argument is out of range";
+    case LM10_ERR_WRONG_STATE:
+      return L"not allowed in the current state";
+    case LM10_ERR_CORE_NOT_BOUND:
+      return L"the core library's image functions are not bound";
+    case LM10_ERR_PLAYBACK_GRAPH:
+      return L"no playback graph could be built for the file";
+    case LM10_ERR_INACTIVE:
+      return L"the multimedia runtime was not found";
+    case LM10_ERR_NO_DEVICE:
+      return L"no video capture device, or the index names none";
+    case LM10_ERR_BUILD_GRAPH:
+      return L"building the media graph failed";
+    case LM10_ERR_DEVICE_LOST:
+      return L"the open device was removed, or its stream failed";
+    case LM10_ERR_NOT_SUPPORTED:
+      return L"the device does not offer this setting";
+    case LM10_ERR_FILE_WRITE:
+      return L"the output file could not be written";
+    case LM10_ERR_INVALID_ARGUMENT:
+      return L"an invalid control, pointer or value";
+    case LM10_ERR_BUFFER_TOO_SMALL:
+      return L"the buffer is too small for the string";
+    default:
+      return nullptr;
   }
 }
 

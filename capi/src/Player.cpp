@@ -38,25 +38,18 @@ Lm10Result LM10_CALL Lm10PlayerStartFromTime(Lm10Control control, INT64 time) {
 }
 
 Lm10Result LM10_CALL Lm10PlayerGetDuration(Lm10Control control, double* seconds) {
-  return lm10::WithControl(control, lm10::kPlayer, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!seconds) return LM10_ERR_INVALID_ARGUMENT;
-    *seconds = entry.Player->Duration();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kPlayer, seconds,
+                         [](const lm10::ControlEntry& entry) { return entry.Player->Duration(); });
 }
 
 Lm10Result LM10_CALL Lm10PlayerGetFrameRate(Lm10Control control, double* frameRate) {
-  return lm10::WithControl(control, lm10::kPlayer, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    if (!frameRate) return LM10_ERR_INVALID_ARGUMENT;
-    *frameRate = entry.Player->FrameRate();
-    return LM10_OK;
-  });
+  return lm10::ReadValue(control, lm10::kPlayer, frameRate,
+                         [](const lm10::ControlEntry& entry) { return entry.Player->FrameRate(); });
 }
 
 Lm10Result LM10_CALL Lm10SetOnEnd(Lm10Control control, Lm10NotifyCallback callback, void* context) {
-  return lm10::WithControl(control, lm10::kPlayer, [&](lm10::ControlEntry& entry) {
+  return lm10::WriteValue(control, lm10::kPlayer, true, [&](lm10::ControlEntry& entry) {
     entry.Player->SetOnEnd(lm10::NotifyHandler(control, callback, context));
-    return LM10_OK;
   });
 }
 

@@ -25,8 +25,7 @@ Lm10Result CopyOut(const std::wstring& Text, wchar_t* Buffer, UINT32 Capacity, U
 }
 
 Lm10Result CopyOutPair(const std::wstring& First, wchar_t* FirstBuffer, UINT32 FirstCapacity, UINT32* FirstNeeded,
-                       const std::wstring& Second, wchar_t* SecondBuffer, UINT32 SecondCapacity,
-                       UINT32* SecondNeeded) {
+                       const std::wstring& Second, wchar_t* SecondBuffer, UINT32 SecondCapacity, UINT32* SecondNeeded) {
   if (!ValidBuffer(FirstBuffer, FirstCapacity) || !ValidBuffer(SecondBuffer, SecondCapacity))
     return LM10_ERR_INVALID_ARGUMENT;
   if (FirstNeeded) *FirstNeeded = NeededFor(First);

@@ -19,7 +19,6 @@ Lm10Result CopyOut(const std::wstring& Text, wchar_t* Buffer, UINT32 Capacity, U
 
 // Two strings of one answer (a device's name and identity): both are written, or neither.
 Lm10Result CopyOutPair(const std::wstring& First, wchar_t* FirstBuffer, UINT32 FirstCapacity, UINT32* FirstNeeded,
-                       const std::wstring& Second, wchar_t* SecondBuffer, UINT32 SecondCapacity,
-                       UINT32* SecondNeeded);
+                       const std::wstring& Second, wchar_t* SecondBuffer, UINT32 SecondCapacity, UINT32* SecondNeeded);
 
 }  // namespace lm10

@@ -41,9 +41,9 @@ using Call = std::function<Lm10Result(Lm10Control)>;
 
 struct Entry {
   const char* Name;
-  uint32_t Kinds;   // the controls it serves; kNone: it takes no control
-  Call Valid;       // valid arguments besides the control (null for kNone)
-  Call Bad;         // on a closed control of the first kind served: one bad argument or the wrong state
+  uint32_t Kinds;  // the controls it serves; kNone: it takes no control
+  Call Valid;      // valid arguments besides the control (null for kNone)
+  Call Bad;        // on a closed control of the first kind served: one bad argument or the wrong state
   Lm10Result Expected = LM10_ERR_INVALID_ARGUMENT;
 };
 
@@ -124,8 +124,7 @@ const std::vector<Entry>& Entries() {
       {"Lm10About", kAny, [](Lm10Control c) { return Lm10About(c); }, nullptr},
       {"Lm10TakeSnapshot", kSnapshots, [](Lm10Control c) { return Lm10TakeSnapshot(c); },
        [](Lm10Control c) { return Lm10TakeSnapshot(c); }, LM10_ERR_WRONG_STATE},
-      {"Lm10SetOnSnapshot", kSnapshots, [](Lm10Control c) { return Lm10SetOnSnapshot(c, nullptr, nullptr); },
-       nullptr},
+      {"Lm10SetOnSnapshot", kSnapshots, [](Lm10Control c) { return Lm10SetOnSnapshot(c, nullptr, nullptr); }, nullptr},
       {"Lm10GetVideoDevices", kCamera, [](Lm10Control c) { return Lm10GetVideoDevices(c, &g_Int); },
        [](Lm10Control c) { return Lm10GetVideoDevices(c, nullptr); }},
       {"Lm10GetVideoDeviceCount", kCamera, [](Lm10Control c) { return Lm10GetVideoDeviceCount(c, &g_Int); },
@@ -163,11 +162,11 @@ const std::vector<Entry>& Entries() {
        [](Lm10Control c) { return Lm10ShowFilterDialog(c); }, LM10_ERR_WRONG_STATE},
       {"Lm10ShowCapturePinDialog", kCamera, [](Lm10Control c) { return Lm10ShowCapturePinDialog(c); },
        [](Lm10Control c) { return Lm10ShowCapturePinDialog(c); }, LM10_ERR_WRONG_STATE},
-      {"Lm10SetOnDeviceLost", kCamera, [](Lm10Control c) { return Lm10SetOnDeviceLost(c, nullptr, nullptr); },
-       nullptr},
+      {"Lm10SetOnDeviceLost", kCamera, [](Lm10Control c) { return Lm10SetOnDeviceLost(c, nullptr, nullptr); }, nullptr},
       {"Lm10SetOnVideoDevicesChange", kCamera,
        [](Lm10Control c) { return Lm10SetOnVideoDevicesChange(c, nullptr, nullptr); }, nullptr},
-      {"Lm10RecorderSetFileFormat", kRecorder, [](Lm10Control c) { return Lm10RecorderSetFileFormat(c, LM10_FILE_ASF); },
+      {"Lm10RecorderSetFileFormat", kRecorder,
+       [](Lm10Control c) { return Lm10RecorderSetFileFormat(c, LM10_FILE_ASF); },
        [](Lm10Control c) { return Lm10RecorderSetFileFormat(c, 2); }},
       {"Lm10RecorderGetFileFormat", kRecorder, [](Lm10Control c) { return Lm10RecorderGetFileFormat(c, &g_Int); },
        [](Lm10Control c) { return Lm10RecorderGetFileFormat(c, nullptr); }},
@@ -217,7 +216,7 @@ struct Fingerprint {
 };
 
 class CApiBadInput : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { g_Host = m_Host.Handle(); }
 
   // A closed control of each kind, with a few properties changed from their defaults.

@@ -9,9 +9,7 @@
 
 namespace capitest {
 
-Control::Control(Create Maker, HWND Parent) {
-  EXPECT_EQ(Maker(Parent, &m_Handle), LM10_OK);
-}
+Control::Control(Create Maker, HWND Parent) { EXPECT_EQ(Maker(Parent, &m_Handle), LM10_OK); }
 
 Control::~Control() {
   if (m_Handle) Lm10Destroy(m_Handle);

@@ -15,7 +15,7 @@ namespace capitest {
 
 // A control of the C interface, destroyed at the end of the scope (when still alive).
 class Control {
-public:
+ public:
   using Create = Lm10Result(LM10_CALL*)(HWND, Lm10Control*);
   Control(Create Maker, HWND Parent);
   Control(const Control&) = delete;
@@ -26,7 +26,7 @@ public:
   INT32 State() const;
   INT32 Status() const;
 
-private:
+ private:
   Lm10Control m_Handle = nullptr;
 };
 
@@ -42,7 +42,7 @@ CameraLine FindTestCamera();
 // Closes every window that the calling thread shows besides Keep (a property frame, the version
 // box) a moment after it appears, from a timer of this thread, since those windows are modal.
 class ModalCloser {
-public:
+ public:
   explicit ModalCloser(HWND Keep);
   ModalCloser(const ModalCloser&) = delete;
   ModalCloser& operator=(const ModalCloser&) = delete;
@@ -50,7 +50,7 @@ public:
   // How many windows it closed.
   int Closed() const;
 
-private:
+ private:
   UINT_PTR m_Timer = 0;
 };
 

@@ -11,8 +11,7 @@ std::set<std::string> ExportedNames(HMODULE Module) {
   if (directory.Size == 0) return names;
   const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
   const auto* nameOffsets = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
-  for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-    names.insert(reinterpret_cast<const char*>(base + nameOffsets[i]));
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i) names.insert(reinterpret_cast<const char*>(base + nameOffsets[i]));
   return names;
 }
 

@@ -32,7 +32,7 @@ struct Seen {
   INT32 State = 0, Status = 0;
   Lm10Result DestroyInside = -1;  // Lm10Destroy of the sender from inside the callback
   BITMAPINFOHEADER Header{};
-  bool Keep = false;              // keep the snapshot block
+  bool Keep = false;  // keep the snapshot block
   HGLOBAL Kept = nullptr;
 };
 
@@ -125,7 +125,7 @@ TEST(CApiLibrary, VersionTextsAndNames) {
 }
 
 class CApiPreview : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     const CameraLine camera = FindTestCamera();
     ASSERT_GE(camera.Index, 0);

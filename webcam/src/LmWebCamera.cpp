@@ -89,6 +89,29 @@ void AddDevice(IMoniker* Moniker, TStringList& Names, TStringList* Paths) {
   if (Paths) Paths->Add(DeviceIdentity(Moniker, bag.Get()));
 }
 
+// Binds the first device of Category that Pick accepts into Filter, which is cleared first;
+// true exactly when Filter holds it. Nothing raises.
+template <typename Picker>
+bool BindPicked(const GUID& Category, ComPtr<IBaseFilter>& Filter, Picker Pick) {
+  Filter.Reset();
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return false;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    while (NextMoniker(monikers.Get(), moniker)) {
+      if (!Pick(moniker.Get())) continue;
+      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) != S_OK)
+        Filter.Reset();
+      break;
+    }
+  } catch (...) {
+    Filter.Reset();
+    return false;
+  }
+  return Filter != nullptr;
+}
+
 }  // namespace
 
 int32_t lm::EnumDevices(const GUID& Category, TStringList& Names, TStringList* Paths) {
@@ -109,29 +132,14 @@ int32_t lm::EnumDevices(const GUID& Category, TStringList& Names, TStringList* P
 }
 
 bool lm::BindDevice(const GUID& Category, const std::wstring& Identity, ComPtr<IBaseFilter>& Filter) {
-  Filter.Reset();
-  try {
-    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
-    if (!monikers) return false;
-    monikers->Reset();
-    ComPtr<IMoniker> moniker;
-    while (NextMoniker(monikers.Get(), moniker)) {
-      ComPtr<IPropertyBag> bag;
-      if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
-          !bag)
-        continue;
-      ScopedVariant name;
-      if (bag->Read(L"FriendlyName", name.Get(), nullptr) != S_OK || DeviceIdentity(moniker.Get(), bag.Get()) != Identity)
-        continue;
-      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) != S_OK)
-        Filter.Reset();
-      break;
-    }
-  } catch (...) {
-    Filter.Reset();
-    return false;
-  }
-  return Filter != nullptr;
+  return BindPicked(Category, Filter, [&Identity](IMoniker* Moniker) {
+    ComPtr<IPropertyBag> bag;
+    if (FAILED(Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
+        !bag)
+      return false;
+    ScopedVariant name;
+    return bag->Read(L"FriendlyName", name.Get(), nullptr) == S_OK && DeviceIdentity(Moniker, bag.Get()) == Identity;
+  });
 }
 
 int32_t EnumDevices(const GUID& Category, TStringList*& List) {
@@ -145,23 +153,8 @@ int32_t EnumDevices(const GUID& Category, TStringList*& List) {
 }
 
 bool ChooseDevice(const GUID& Category, int32_t Index, ComPtr<IBaseFilter>& Filter) {
-  Filter.Reset();
-  try {
-    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
-    if (!monikers) return false;
-    monikers->Reset();
-    ComPtr<IMoniker> moniker;
-    for (int32_t position = 0; NextMoniker(monikers.Get(), moniker); ++position) {
-      if (position != Index) continue;
-      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) != S_OK)
-        Filter.Reset();
-      break;
-    }
-  } catch (...) {
-    Filter.Reset();
-    return false;
-  }
-  return Filter != nullptr;
+  int32_t position = 0;
+  return BindPicked(Category, Filter, [&position, Index](IMoniker*) { return position++ == Index; });
 }
 
 void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t PenWidth, COLORREF Color) {
