@@ -6,15 +6,11 @@
 #include <new>
 
 #include "testcodec/LmTestCodec.h"
+#include "webcam/src/LmFourcc.h"
 #include "webcam/src/LmFrameConverter.h"
 
 namespace lmcodec {
 namespace {
-
-// The subtype GUID of a FOURCC ({XXXXXXXX-0000-0010-8000-00AA00389B71}).
-GUID SubtypeOf(DWORD Fourcc) {
-  return {Fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-}
 
 // The FOURCC of In in upper case, or 0 for a format that the codec does not take.
 DWORD CodecFourcc(const BITMAPINFOHEADER& In) {
@@ -30,7 +26,7 @@ bool FormatOf(const BITMAPINFOHEADER* In, lm::FrameFormat& Format) {
   if (!In || In->biSize < sizeof(BITMAPINFOHEADER)) return false;
   const DWORD fourcc = CodecFourcc(*In);
   if (!fourcc) return false;
-  Format.SubType = SubtypeOf(fourcc);
+  Format.SubType = lm::FourccSubtype(fourcc);
   Format.Width = In->biWidth;
   Format.Height = In->biHeight;
   // JPEG pictures carry their own colours; camera YUV is BT.601 with limited range.

@@ -22,7 +22,6 @@ public:
 
   // Refills VideoDevices; the number of devices (error 201 inactive, 202 none).
   int32_t GetVideoDevices();
-  bool Close();
   // Applies the selected format when it changed, shows the picture in Mode and runs the graph.
   bool Start(TVLmVideoDisplayMode Mode);
 
@@ -44,11 +43,11 @@ public:
 
   // Raised once on the GUI thread when the open device is lost (removed, or its stream failed):
   // by then the graph is stopped, the picture hidden, a pending snapshot dropped, State is Open
-  // and ErrorStatus 204. Close it, or open another device.
+  // and ErrorStatus 204. The handler may Close the control, or open another device.
   const TNotifyEvent& OnDeviceLost() const { return FOnDeviceLost; }
   void SetOnDeviceLost(TNotifyEvent Handler) { FOnDeviceLost = std::move(Handler); }
   // Raised on the GUI thread when a video capture device arrived or went, after VideoDevices
-  // and VideoDevicePaths were refreshed.
+  // and VideoDevicePaths were refreshed (and after OnDeviceLost, when the open device went).
   const TNotifyEvent& OnVideoDevicesChange() const { return FOnVideoDevicesChange; }
   void SetOnVideoDevicesChange(TNotifyEvent Handler) { FOnVideoDevicesChange = std::move(Handler); }
   double FrameRate() const { return m_FrameRate; }
@@ -64,8 +63,9 @@ protected:
   explicit TVLmCaptureControl(TComponent* AOwner);
 
   // Open's device steps after the checks every component makes: the device list (enumerated
-  // again when empty), the index into it, and binding that device into m_pDeviceFilter. False
-  // with error 202 when one fails.
+  // again when empty), the index into it, and binding the device that line of the lists names
+  // (by its identity, never by its position among the system's devices) into m_pDeviceFilter.
+  // False with error 202 when one fails.
   bool BindDevice(int32_t Index);
   // OpenDevice's first step: the lists refreshed (when the component is active), the position
   // of DevicePath in them, or -1 when it is not listed.
@@ -88,6 +88,8 @@ protected:
   void RemoveDownstream(IBaseFilter* Filter);
   // The capture graph builder goes with the graph; the device filter stays.
   void ReleaseExtraInterfaces() override;
+  // Closing lets go of the device and forgets its identity.
+  void ReleaseSource() override;
 
   // Formats of the device.
   bool GetFormats(IBaseFilter* Filter);
@@ -107,10 +109,12 @@ protected:
   // Whether the bit rate is applied with a format: it then counts in SetFormat's test for a
   // change and is written into the applied format.
   virtual bool AppliesBitRate() const { return false; }
+  // Start has run the graph: a component resets what it reports once per run.
+  virtual void Started() {}
   // GetStreamFormat loading an entry: what the component keeps beyond the shared properties.
   virtual void LoadEntryExtras(const TLM_VIDEO_STREAM_INFORMATION&) {}
   // The format fields that Close and destruction reset.
-  virtual void ClearFormatFields();
+  void ClearFormatFields() override;
 
   // ---- Devices that go and come ----
   void Dispatch(TMessage& Message) override;

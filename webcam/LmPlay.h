@@ -21,7 +21,6 @@ public:
 
   // Builds the playback graph for FileName, stopped and hidden.
   bool Open(const std::wstring& FileName);
-  bool Close();
   // Sets the position playback starts from: seconds (a floating-point Time), or 100-nanosecond
   // units (an integer Time of any type, so that StartFrom(0) rewinds).
   bool StartFrom(double Time);
@@ -53,6 +52,8 @@ protected:
   bool SetupGraph(const std::wstring& FileName);
   // The grabber and the seeking interface go before the graph.
   void ReleaseExtraInterfaces() override;
+  // Closing clears the media information.
+  void ClearFormatFields() override;
   bool SeekTo(REFERENCE_TIME Position);
 
   // Media information read from the built graph.
@@ -67,7 +68,4 @@ protected:
   bool m_isSampleGrabber = false;
   Microsoft::WRL::ComPtr<IMediaSeeking> m_pMediaSeeking;
   TNotifyEvent FOnEnd;
-
-private:
-  void ClearMediaInformation();
 };

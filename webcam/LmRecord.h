@@ -43,6 +43,13 @@ public:
   TVLmVideoFormat Format() const { return m_FileFormat; }
   void SetFormat(TVLmVideoFormat Value) { m_FileFormat = Value; }
 
+  // Raised once on the GUI thread when the recording stopped because its file could not be
+  // written (the disk is full, the file or its volume went): by then the graph is stopped, the
+  // picture hidden, State is Open and ErrorStatus 206; what was written before stays readable.
+  // The handler may Close the control, or Start again (the file is written anew).
+  const TNotifyEvent& OnRecordError() const { return FOnRecordError; }
+  void SetOnRecordError(TNotifyEvent Handler) { FOnRecordError = std::move(Handler); }
+
 protected:
   using TVLmCaptureControl::SetFormat;
 
@@ -57,6 +64,16 @@ protected:
   // BitRate. Failures leave the writer as it is; a frame rate without a time per frame raises.
   void AsfSetOutputSize(IBaseFilter* Writer, int32_t FormatIndex);
 
+  // A stream that stopped with a file-writing error (EC_ERRORABORT or EC_STREAM_ERROR_STOPPED
+  // with a disk-full or write-fault code) is a recording error, not a lost device.
+  bool GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2) override;
+  // Stops the graph, hides the picture, enters Open with error 206 and raises OnRecordError,
+  // once per recording.
+  void RecordError();
+  virtual void DoRecordError();
+  // A new run may fail to write again.
+  void Started() override { m_RecordErrorReported = false; }
+
   // A rebuild writes the file branch anew under m_FileName, sized for FormatIndex.
   void RebuildGraph(int32_t FormatIndex) override;
   bool RebuildsAfterPinFormat() const override { return true; }
@@ -70,4 +87,7 @@ protected:
   std::wstring m_FileName;
   // The recorder has no sample grabber: this stays zero.
   VIDEOINFOHEADER m_vih{};
+  // The running recording's write error was reported. GUI thread only.
+  bool m_RecordErrorReported = false;
+  TNotifyEvent FOnRecordError;
 };

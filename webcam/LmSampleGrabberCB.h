@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <dshow.h>
+#include <wrl/client.h>
 
 #include <atomic>
 #include <mutex>
@@ -16,7 +17,8 @@
 
 // A COM object whose lifetime is not decided by reference counts: AddRef and Release answer
 // -1 and change nothing; the owner deletes the object. Holders of its interfaces must be gone
-// (or detached) before that.
+// (or detached) before that. The library's own callback no longer uses it (see below); it stays
+// for applications that derive their own objects from it.
 class LMWEBCAM_API TLmInterfacedBase : public TObject, public IUnknown {
 public:
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -31,18 +33,28 @@ public:
 // streaming thread never waits for the GUI thread, so stopping or tearing down the graph
 // right after a snapshot request cannot deadlock. The window's handler takes the pending frame
 // with TakeFrame; a frame nobody took is freed by DiscardFrame or the destructor.
-class LMWEBCAM_API TLmSampleGrabberCB : public TLmInterfacedBase, public ISampleGrabberCB {
+//
+// Lifetime: a reference-counted COM object (Create gives the first reference). The grabber
+// holds a reference of its own while the callback is set, so the object outlives every call
+// the grabber makes. Its owner detaches it (SetCallback(nullptr, 0), then Detach) before it lets
+// the grabber go; a BufferCB that still arrives after Detach, from a streaming thread that was
+// already on its way, copies nothing and tells no window.
+class LMWEBCAM_API TLmSampleGrabberCB : public TObject, public ISampleGrabberCB {
 public:
   // Bytes reserved in front of the pixels of a pending frame.
   static constexpr SIZE_T kHeaderRoom = sizeof(BITMAPINFOHEADER);
   // Largest buffer that is copied; longer (or negative) lengths are announced without pixels.
   static constexpr LONG kLargestFrame = 16000000;
 
-  TLmSampleGrabberCB() = default;
-  ~TLmSampleGrabberCB() override;
+  // A new callback, with no window and one reference for the caller.
+  static Microsoft::WRL::ComPtr<TLmSampleGrabberCB> Create();
 
-  // Stores the window that is told of frames and the latch (false arms the object).
+  // Stores the window that is told of frames and the latch (false arms the object). Does
+  // nothing once the object is detached.
   void SetCaptureInfo(HWND Wnd, bool bCaptured);
+  // Closes the object for good: no window is told of a frame again, and a pending frame is freed.
+  void Detach();
+  bool Detached() const { return m_Detached; }
 
   // Hands over the pending frame: its block (null when the buffer was not copied) and the
   // buffer length the grabber reported. False when no frame is pending.
@@ -53,18 +65,24 @@ public:
   bool Captured() const { return m_Captured; }
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return TLmInterfacedBase::AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return TLmInterfacedBase::Release(); }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
 
   // Does nothing with the sample; the components select the buffer callback.
   STDMETHODIMP SampleCB(double SampleTime, IMediaSample* pSample) override;
   STDMETHODIMP BufferCB(double SampleTime, BYTE* pBuffer, LONG BufferLen) override;
 
-private:
-  std::atomic<bool> m_Captured{false};  // written by the GUI thread to arm, by the streaming thread to spend
-  std::atomic<HWND> m_hWnd{nullptr};    // set on the GUI thread before arming
+protected:
+  TLmSampleGrabberCB() = default;
+  ~TLmSampleGrabberCB() override;
 
-  std::mutex m_FrameLock;               // guards the pending frame; never held while calling out
+private:
+  std::atomic<ULONG> m_RefCount{1};
+  std::atomic<bool> m_Captured{false};  // written by the GUI thread to arm, by the streaming thread to spend
+  std::atomic<bool> m_Detached{false};  // set once, on the GUI thread
+
+  std::mutex m_FrameLock;               // guards what follows; never held while calling out
+  HWND m_hWnd = nullptr;                // set on the GUI thread before arming
   bool m_FramePending = false;
   HGLOBAL m_FrameBlock = nullptr;       // owned while pending
   LONG m_FrameLength = 0;

@@ -40,9 +40,9 @@ public:
   static constexpr LONG kLargestImage = 16000000;
 
 protected:
-  // Control is the control this pipeline is part of: its window receives WM_CAPTURE and it is
-  // the sender of OnSnapshot. Not owned; it outlives the pipeline.
-  explicit TLmSnapshotPipeline(TWinControl& Control);
+  // Control is the control this pipeline is part of: its window receives WM_CAPTURE, it raises
+  // OnSnapshot (as one of its events) and is its sender. Not owned; it outlives the pipeline.
+  explicit TLmSnapshotPipeline(TVLmVideoControl& Control);
 
   // ---- The grabber in the graph; each step true only when every call in it gave S_OK ----
   // Creates the Sample Grabber and takes its ISampleGrabber interface.
@@ -63,7 +63,9 @@ protected:
   bool ReadGrabberConnection();
   // Lets every sample pass without a copy, without one-shot mode and without a callback.
   bool QuietGrabber();
-  // Releases the grabber's interfaces and frees a frame that was not delivered.
+  // Detaches the callback from the grabber and releases the grabber's interfaces; the callback
+  // is closed for good (a frame that was not delivered is freed, and a late call from the old
+  // grabber does nothing) and a fresh one waits for the next grabber.
   void ReleaseGrabber();
 
   // ---- Snapshots ----
@@ -73,9 +75,11 @@ protected:
   // the error status to report (11 unless running, 4 without the stream, 2 when the grabber
   // cannot be armed, else 0 with the grabber armed).
   int16_t RequestSnapshot(TVLmVideoStates State, bool StreamReady);
-  // WM_CAPTURE goes to WMCapture; true when Message was that message.
+  // WM_CAPTURE goes to WMCapture, as one of the control's library messages (held while a call
+  // of the control runs); true when Message was that message.
   bool DispatchCapture(TMessage& Message);
-  // Receives the frame the callback took, checks it against m_vih, and delivers it.
+  // Receives the frame the callback took, checks it against m_vih, and queues OnSnapshot with
+  // it (the block is freed instead when the graph is gone by then).
   void WMCapture(TMessage& Message);
   // Raises OnSnapshot; a descendant may override it.
   virtual void DoSnapshot(UINT_PTR ImageHandle, bool& FreeMemory);
@@ -89,7 +93,8 @@ protected:
   // or the source's own format whose frames are converted for a snapshot). GUI thread only.
   VIDEOINFOHEADER m_vih{};
   GUID m_GrabberSubType = MEDIASUBTYPE_RGB24;
-  std::unique_ptr<TLmSampleGrabberCB> m_LmSampleGrabberCB;
+  // The callback armed for snapshots; the grabber holds a reference of its own while it is set.
+  Microsoft::WRL::ComPtr<TLmSampleGrabberCB> m_LmSampleGrabberCB;
   TVLmVideoSnapShotEvent FOnSnapshot;
 
 private:
@@ -106,7 +111,10 @@ private:
   // one for a converted frame). Null when the frame cannot be delivered.
   HGLOBAL PrepareImage(HGLOBAL Frame, LONG Length);
 
-  TWinControl& m_Control;
+  // Raises OnSnapshot with Image, freeing it unless the handler took it.
+  void RaiseSnapshot(HGLOBAL Image);
+
+  TVLmVideoControl& m_Control;
 };
 
 class LMWEBCAM_API TVLmSnapshotControl : public TVLmVideoControl, public TLmSnapshotPipeline {

@@ -10,7 +10,10 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/Lminit.h"
 #include "webcam/LmWebCamera.h"
@@ -18,6 +21,9 @@
 class TLmVideoWindowHook;
 
 class LMWEBCAM_API TVLmVideoControl : public TVLmUiControl {
+  // The snapshot pipeline, a base beside this one, raises its event as this control's.
+  friend class TLmSnapshotPipeline;
+
 public:
   ~TVLmVideoControl() override;
 
@@ -35,6 +41,9 @@ public:
   bool Pause();
   // Stops the graph and hides the picture; Start runs it again.
   bool Stop();
+  // Stops the graph, releases it and what it played (the device or the file), and clears the
+  // format properties; error 11 when already closed.
+  bool Close();
 
   int16_t ErrorStatus() const { return m_ErrorStatus; }
   TVLmVideoStates State() const { return m_State; }
@@ -59,6 +68,39 @@ public:
 
 protected:
   explicit TVLmVideoControl(TComponent* AOwner);
+
+  // ---- Events, raised only once the library has finished what it was doing ----
+  //
+  // Every public operation is a library call for as long as its scope lives. While one runs
+  // (and a property frame's modal loop, or COM waiting for another apartment, dispatches the
+  // window's messages), the control's own posted messages (graph events, snapshot frames,
+  // device-list changes) are held, and posted again when the outermost call returns. Handling
+  // one of them is a library step too; the events it gives rise to are queued and raised after
+  // it, one at a time, each after the previous handler returned. A handler may therefore call
+  // Close, Open, Start or Stop; an event that belongs to a graph which a handler closed (or
+  // replaced) meanwhile is dropped. A handler must not destroy the control.
+  class TLmCallScope {
+  public:
+    explicit TLmCallScope(TVLmVideoControl& Control) : m_Control(Control) { ++m_Control.m_CallDepth; }
+    TLmCallScope(const TLmCallScope&) = delete;
+    TLmCallScope& operator=(const TLmCallScope&) = delete;
+    ~TLmCallScope() { m_Control.LeaveCall(); }
+
+  private:
+    TVLmVideoControl& m_Control;
+  };
+  // Handles a message of the library's own: held while a call runs; otherwise Work runs as one
+  // library step and the events it queued are raised. Sets the message result to 0.
+  void HandleLibraryMessage(TMessage& Message, const std::function<void()>& Work);
+  // Queues an event for the end of the current step. GraphBound: the event belongs to the graph
+  // that is open now and is dropped (Discard runs instead) when that graph is gone by the time
+  // it is due.
+  void QueueEvent(std::function<void()> Raise, bool GraphBound, std::function<void()> Discard = nullptr);
+  // Raises the queued events while no call is in progress; an exception a handler throws is
+  // caught and dropped.
+  void RaiseQueuedEvents();
+  // Whether a library call or step of this control is in progress.
+  bool InLibraryCall() const { return m_CallDepth > 0; }
 
   void Dispatch(TMessage& Message) override;
   void Paint() override;
@@ -99,6 +141,26 @@ protected:
   // The control's window was destroyed under an open graph; the next Start (or rebuild)
   // attaches the video window to the control's new window.
   bool m_VideoWindowLost = false;
+  // The application set Cursor or Color: every video window the control shows gets it. A
+  // control whose cursor and colour were never set leaves the renderer's own.
+  bool m_CursorGiven = false;
+  bool m_ColorGiven = false;
+  // Counts the graphs the control has built and torn down: an event queued for one graph is
+  // dropped once it is gone.
+  uint32_t m_GraphGeneration = 0;
+
+  // Refusals shared by the operations: false with error 11 when the control is closed or
+  // running (Start, StartFrom, SetStreamFormat), or when it is neither running nor paused
+  // (Pause, Stop).
+  bool CheckOpenAndNotRunning();
+  bool CheckRunningOrPaused();
+  // Tears the graph down and lets go of the device or file: what Close and the destructors of
+  // the controls share. The controls' destructors call it, so that their own hooks still run.
+  void CloseGraph();
+  // What a control lets go of beyond the graph when it closes (the capture controls' device).
+  virtual void ReleaseSource() {}
+  // The format or media-information fields that closing clears.
+  virtual void ClearFormatFields() {}
 
   // The checks that open every component in this order: the core library's image entry
   // points (14, after probing them), the runtime (201), not already open (11). False with the
@@ -145,6 +207,21 @@ protected:
   bool DecideActive();
 
 private:
+  struct TLmQueuedEvent {
+    std::function<void()> Raise;
+    std::function<void()> Discard;
+    bool GraphBound = false;
+    uint32_t Generation = 0;
+  };
+  // Ends a library call; the outermost one posts the held messages again.
+  void LeaveCall();
+  void HoldMessage(UINT Msg);
+
+  // Library calls in progress, messages held meanwhile, and events due. GUI thread only.
+  int m_CallDepth = 0;
+  std::vector<UINT> m_HeldMessages;
+  std::deque<TLmQueuedEvent> m_QueuedEvents;
+
   // The screen cursor for Cursor; the default cursor becomes the arrow.
   static HCURSOR CursorHandle(TCursor Cursor);
   // Takes the graph's hands off the control's window: stops the graph, unregisters the window

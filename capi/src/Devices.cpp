@@ -31,7 +31,7 @@ const GUID& CategoryOf(const GUID* Category) { return Category ? *Category : CLS
 // Hands the bound filter to the caller as IUnknown, or LM10_ERR_NO_DEVICE.
 Lm10Result BindInto(const GUID& Category, const std::wstring& Identity, IUnknown** Filter) {
   ComPtr<IBaseFilter> device;
-  if (!lm::BindDevice(Category, Identity, device)) return LM10_ERR_NO_DEVICE;
+  if (!lm::BindDeviceByIdentity(Category, Identity, device)) return LM10_ERR_NO_DEVICE;
   ComPtr<IUnknown> unknown;
   if (device.As(&unknown) != S_OK) return LM10_ERR_NO_DEVICE;
   *Filter = unknown.Detach();

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "webcam/src/LmFourcc.h"
 #include "webcam/src/LmFrameConverter.h"
 #include "webcam/src/LmMjpgDecoder.h"
 
@@ -29,7 +30,7 @@ namespace {
 constexpr LONG kWidth = 98;
 constexpr LONG kHeight = 64;
 
-constexpr GUID kI420 = {0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID kI420 = lm::FourccSubtype(MAKEFOURCC('I', '4', '2', '0'));
 
 std::vector<BYTE> ReadFrame(const std::string& Name) {
   const char* folder = std::getenv("LM_CONVERTER_FRAMES");

@@ -94,48 +94,6 @@ bool Snapshot(FormatsProbe& Preview, Shot& Out) {
   return delivered;
 }
 
-// Runs Visit on the first visible property frame this thread shows, then closes it; a timer
-// on the same thread, since the frame is modal.
-class FrameVisitor {
-public:
-  explicit FrameVisitor(std::function<void(HWND Frame)> Visit) : m_Visit(std::move(Visit)) {
-    s_This = this;
-    m_Timer = SetTimer(nullptr, 0, 100, &Tick);
-  }
-  ~FrameVisitor() {
-    KillTimer(nullptr, m_Timer);
-    s_This = nullptr;
-  }
-  int Frames = 0;
-
-private:
-  static BOOL CALLBACK Find(HWND Window, LPARAM Found) {
-    wchar_t name[16] = {};
-    GetClassNameW(Window, name, 16);
-    if (IsWindowVisible(Window) && std::wstring(name) == L"#32770") {
-      *reinterpret_cast<HWND*>(Found) = Window;
-      return FALSE;
-    }
-    return TRUE;
-  }
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    FrameVisitor* self = s_This;
-    if (!self) return;
-    HWND frame = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &Find, reinterpret_cast<LPARAM>(&frame));
-    if (!frame || frame == self->m_Last) return;
-    self->m_Last = frame;
-    ++self->Frames;
-    self->m_Visit(frame);
-    PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
-    PostMessageW(frame, WM_CLOSE, 0, 0);
-  }
-  static inline FrameVisitor* s_This = nullptr;
-  std::function<void(HWND)> m_Visit;
-  UINT_PTR m_Timer = 0;
-  HWND m_Last = nullptr;
-};
-
 // The camera's page inside a frame: the child window of the page's class.
 HWND PageWindow(HWND Frame) {
   HWND found = nullptr;
@@ -362,6 +320,27 @@ TEST(FormatsOnCamera, PinDialogWhileRunningKeepsTheLiveGraph) {
   EXPECT_NEAR(preview->FrameRate(), 30.0, 0.01);
   Shot shot;
   EXPECT_TRUE(Snapshot(*preview, shot));
+  EXPECT_TRUE(preview->Close());
+}
+
+TEST(FormatsOnCamera, SelectingTheFormatTheDeviceRunsDescribesItAndPlacesItsPicture) {
+  auto preview = OpenedCamera();  // 300 x 250, the camera at entry 0: 160 x 120 at 30 fps
+  ASSERT_TRUE(preview);
+  ASSERT_TRUE(preview->GetStreamFormat(2));  // looked at 640 x 480, and left it
+  ASSERT_EQ(preview->VideoSize().cx, 640);
+  ASSERT_TRUE(preview->SetStreamFormat(0));  // nothing to change on the device
+  EXPECT_EQ(preview->m_SelectedIndex, 0);
+  EXPECT_EQ(preview->VideoSize().cx, 160);
+  EXPECT_EQ(preview->VideoSize().cy, 120);
+  EXPECT_TRUE(IsEqualGUID(preview->VideoSubType(), MEDIASUBTYPE_RGB24));
+  EXPECT_EQ(preview->BitCount(), 24);
+
+  // Scaled, the picture keeps its own 160 x 120, centred in the 298 x 248 inside the frame.
+  ASSERT_TRUE(preview->Start(vlmVideoScale));
+  const RECT video = RectInParent(GetWindow(preview->Handle(), GW_CHILD));
+  EXPECT_EQ(video.right - video.left, 160);
+  EXPECT_EQ(video.bottom - video.top, 120);
+  EXPECT_EQ(video.left, 1 + (298 - 160) / 2);
   EXPECT_TRUE(preview->Close());
 }
 

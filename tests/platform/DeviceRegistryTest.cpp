@@ -1,5 +1,6 @@
 // EnumDevices and ChooseDevice against Wine's real system device enumerator, with device
-// entries that the tests write into the prefix's registry and remove again.
+// entries that the tests write into the prefix's registry and remove again; and the camera
+// controls binding the device a line of their lists names.
 
 #include <windows.h>
 
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "testcam/LmTestCam.h"
+#include "webcam/LmPreview.h"
 #include "webcam/LmWebCamera.h"
 
 using Microsoft::WRL::ComPtr;
@@ -175,4 +178,36 @@ TEST(DeviceRegistry, VideoInputCategoryListsARegisteredDevice) {
   ComPtr<IBaseFilter> filter;
   ASSERT_TRUE(ChooseDevice(video, line, filter));
   EXPECT_EQ(FilterClass(filter.Get()), CLSID_SmartTee);
+}
+
+namespace {
+
+// The preview with the bound device filter reachable.
+class PreviewWithDevice : public TVLmPreview {
+public:
+  PreviewWithDevice() : TVLmPreview(nullptr) {}
+  CLSID OpenedClass() { return m_pDeviceFilter ? FilterClass(m_pDeviceFilter.Get()) : GUID_NULL; }
+};
+
+}  // namespace
+
+TEST(DeviceRegistry, ControlsOpenTheDeviceTheLineNamesWhateverStandsBeforeIt) {
+  // A device without a name, first in the enumerator's order ("0" sorts before the test
+  // cameras' "{"): it counts among the system's positions, but is on no line of the lists.
+  const ScopedDeviceEntry nameless(CLSID_VideoInputDeviceCategory, L"0-nameless", std::nullopt,
+                                   CLSID_LmTestCameraUvc);
+  ComPtr<IBaseFilter> first;
+  ASSERT_TRUE(ChooseDevice(CLSID_VideoInputDeviceCategory, 0, first));
+  ASSERT_EQ(FilterClass(first.Get()), CLSID_LmTestCameraUvc) << "the nameless device stands first";
+
+  PreviewWithDevice preview;
+  const int line = preview.VideoDevices()->IndexOf(kLmTestCameraName);
+  ASSERT_GE(line, 0);
+  ASSERT_EQ((*preview.VideoDevicePaths())[line], kLmTestCameraDevicePath);
+  ASSERT_TRUE(preview.Open(line)) << preview.ErrorStatus();
+  EXPECT_EQ(preview.OpenedClass(), CLSID_LmTestCamera);
+  EXPECT_TRUE(preview.Close());
+  ASSERT_TRUE(preview.OpenDevice(kLmTestCameraPreviewDevicePath)) << preview.ErrorStatus();
+  EXPECT_EQ(preview.OpenedClass(), CLSID_LmTestCameraPreview);
+  EXPECT_TRUE(preview.Close());
 }

@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <dbt.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,27 +28,12 @@ using previewtest::DeviceIndex;
 using previewtest::PreviewProbe;
 using previewtest::RunsOnGuiThreadWithin;
 using previewtest::SharedHost;
+using losstest::AnnounceDevice;
+using losstest::kKsCategoryAudio;
+using losstest::kKsCategoryVideo;
 
 using losstest::kOpen;
 constexpr uint16_t kRunning = 6;
-
-// Device-interface classes (ksmedia.h).
-constexpr GUID kKsCategoryVideo = {0x6994AD05, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-constexpr GUID kKsCategoryAudio = {0x6994AD04, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
-
-// Sends Window what the system sends a window registered for device-interface notifications
-// when an interface of Class arrives or goes.
-void AnnounceDevice(HWND Window, WPARAM Event, const GUID& Class) {
-  // The header, then the interface's name in place of dbcc_name.
-  constexpr size_t kNameAt = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
-  std::vector<BYTE> bytes(kNameAt + sizeof(kLmTestCameraDevicePath));
-  auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(bytes.data());
-  broadcast->dbcc_size = static_cast<DWORD>(bytes.size());
-  broadcast->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  broadcast->dbcc_classguid = Class;
-  std::memcpy(bytes.data() + kNameAt, kLmTestCameraDevicePath, sizeof(kLmTestCameraDevicePath));
-  SendMessageW(Window, WM_DEVICECHANGE, Event, reinterpret_cast<LPARAM>(broadcast));
-}
 
 // Takes the device registration of one camera away, as removing a device takes its interface
 // away, and registers the test camera's DLL again when it goes, as the prefix has it.

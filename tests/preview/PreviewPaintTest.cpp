@@ -229,5 +229,50 @@ TEST_F(PreviewPaintTest, CursorAndColourReachEachVideoWindowAloneNeverTheSharedC
   m_Preview = std::make_unique<PreviewProbe>();
 }
 
+TEST_F(PreviewPaintTest, CursorAndColourReachEveryNewVideoWindowOfTheControl) {
+  m_Preview->SetCursor(crHandPoint);  // the colour was set by SetUp
+  const auto expectGiven = [&](const char* When) {
+    SCOPED_TRACE(When);
+    const HWND video = GetWindow(Window(), GW_CHILD);
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(CursorOver(video), LoadCursorW(nullptr, IDC_HAND));
+    EXPECT_EQ(ErasedColour(video), kBackground);
+  };
+  ASSERT_TRUE(m_Preview->OpenDevice(kLmTestCameraDevicePath)) << m_Preview->ErrorStatus();
+  expectGiven("opened");
+
+  ASSERT_TRUE(m_Preview->Close());
+  ASSERT_TRUE(m_Preview->OpenDevice(kLmTestCameraDevicePath));
+  expectGiven("closed and opened again");
+
+  ASSERT_TRUE(m_Preview->SetStreamFormat(1)) << m_Preview->ErrorStatus();  // 320 x 240
+  expectGiven("a format set");
+
+  ASSERT_TRUE(m_Preview->GetStreamFormat(2));  // Start applies 640 x 480 at 15 frames per second
+  m_Preview->SetFrameRate(15);
+  ASSERT_TRUE(m_Preview->SetStreamFormat(2));
+  m_Preview->SetFrameRate(20);
+  ASSERT_TRUE(m_Preview->Start(vlmVideoStretch));
+  expectGiven("Start applying a rate");
+  ASSERT_TRUE(m_Preview->Stop());
+
+  FrameVisitor visitor([](HWND) {});
+  ASSERT_TRUE(m_Preview->ShowCapturePinDialog());
+  EXPECT_EQ(visitor.Frames, 1);
+  expectGiven("after the pin dialog");
+  EXPECT_TRUE(m_Preview->Close());
+
+  // A control whose cursor and colour were never set leaves the renderer's own.
+  PreviewProbe plain;
+  plain.SetParentWindow(SharedHost());
+  plain.SetBounds(130, 20, 100, 100);
+  ASSERT_TRUE(plain.OpenDevice(kLmTestCameraDevicePath));
+  const HWND video = GetWindow(plain.Handle(), GW_CHILD);
+  ASSERT_NE(video, nullptr);
+  EXPECT_NE(CursorOver(video), LoadCursorW(nullptr, IDC_HAND));
+  EXPECT_NE(ErasedColour(video), kBackground);
+  EXPECT_TRUE(plain.Close());
+}
+
 }  // namespace
 }  // namespace previewtest

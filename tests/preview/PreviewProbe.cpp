@@ -1,6 +1,7 @@
 #include "preview/PreviewProbe.h"
 
 #include <memory>
+#include <string>
 
 namespace previewtest {
 
@@ -55,6 +56,38 @@ bool RunsOnGuiThreadWithin(std::function<void()> Action, DWORD TimeoutMs, HANDLE
   else
     CloseHandle(thread);
   return ended;
+}
+
+FrameVisitor::FrameVisitor(std::function<void(HWND Frame)> Visit) : m_Visit(std::move(Visit)) {
+  s_This = this;
+  m_Timer = SetTimer(nullptr, 0, 100, &Tick);
+}
+
+FrameVisitor::~FrameVisitor() {
+  KillTimer(nullptr, m_Timer);
+  s_This = nullptr;
+}
+
+void CALLBACK FrameVisitor::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  FrameVisitor* self = s_This;
+  if (!self) return;
+  HWND frame = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND Window, LPARAM Found) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(Window, name, 16);
+        if (!IsWindowVisible(Window) || std::wstring(name) != L"#32770") return TRUE;
+        *reinterpret_cast<HWND*>(Found) = Window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&frame));
+  if (!frame || frame == self->m_Last) return;
+  self->m_Last = frame;
+  ++self->Frames;
+  self->m_Visit(frame);
+  PostMessageW(frame, WM_COMMAND, IDCANCEL, 0);
+  PostMessageW(frame, WM_CLOSE, 0, 0);
 }
 
 int HeapBlocksOfSize(SIZE_T Bytes) {

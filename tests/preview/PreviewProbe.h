@@ -66,6 +66,24 @@ RECT RectInParent(HWND Window);
 // asked for, to find out where it is).
 bool RunsOnGuiThreadWithin(std::function<void()> Action, DWORD TimeoutMs, HANDLE* Stuck = nullptr);
 
+// Runs Visit on each new visible property frame (a modal "#32770" window) this thread shows,
+// then closes it: a timer on the same thread, since the frame is modal. Frames counts them.
+class FrameVisitor {
+public:
+  explicit FrameVisitor(std::function<void(HWND Frame)> Visit);
+  FrameVisitor(const FrameVisitor&) = delete;
+  FrameVisitor& operator=(const FrameVisitor&) = delete;
+  ~FrameVisitor();
+  int Frames = 0;
+
+private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+  static inline FrameVisitor* s_This = nullptr;
+  std::function<void(HWND)> m_Visit;
+  UINT_PTR m_Timer = 0;
+  HWND m_Last = nullptr;
+};
+
 // Live process-heap blocks whose size lies in [Bytes, Bytes + 64): global memory blocks of one
 // size, counted before and after to find blocks nobody freed.
 int HeapBlocksOfSize(SIZE_T Bytes);

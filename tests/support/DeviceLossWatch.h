@@ -6,10 +6,15 @@
 
 #include <windows.h>
 
+#include <dbt.h>
+
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <cstddef>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "testcam/LmTestCam.h"
 #include "webcam/LmCaptureControl.h"
@@ -66,6 +71,24 @@ inline void ExpectLostOnce(const LossWatch& Lost, TVLmCaptureControl& Component)
   EXPECT_EQ(Lost.Error, LMERR_DEVICE_LOST);
   EXPECT_EQ(Component.State().Value(), kOpen);
   EXPECT_EQ(Component.ErrorStatus(), LMERR_DEVICE_LOST);
+}
+
+// Device-interface classes (ksmedia.h).
+inline constexpr GUID kKsCategoryVideo = {0x6994AD05, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+inline constexpr GUID kKsCategoryAudio = {0x6994AD04, 0x93EF, 0x11D0, {0xA3, 0xCC, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
+
+// Sends Window what the system sends a window registered for device-interface notifications
+// when an interface of Class arrives or goes.
+inline void AnnounceDevice(HWND Window, WPARAM Event, const GUID& Class) {
+  // The header, then the interface's name in place of dbcc_name.
+  constexpr size_t kNameAt = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+  std::vector<BYTE> bytes(kNameAt + sizeof(kLmTestCameraDevicePath));
+  auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(bytes.data());
+  broadcast->dbcc_size = static_cast<DWORD>(bytes.size());
+  broadcast->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+  broadcast->dbcc_classguid = Class;
+  std::memcpy(bytes.data() + kNameAt, kLmTestCameraDevicePath, sizeof(kLmTestCameraDevicePath));
+  SendMessageW(Window, WM_DEVICECHANGE, Event, reinterpret_cast<LPARAM>(broadcast));
 }
 
 }  // namespace losstest

@@ -380,9 +380,10 @@ TEST_F(PlayerTest, CloseTearsDownInOrderAndReleasesEverything) {
             "IMediaControl::Stop; Release(graph); "
             "IMediaEventEx::SetNotifyWindow(0, 32769, 0); Release(graph); "
             "IVideoWindow::put_Visible(OAFALSE); IVideoWindow::put_Owner(0); Release(graph); "
-            // the grabber's two interfaces, then the seeking interface, then the graph itself,
-            // which goes and lets go of the grabber it held
-            "Release(grabber); Release(grabber); Release(graph); Release(graph); Release(grabber)");
+            // the grabber lets go of the callback; the grabber's two interfaces, then the seeking
+            // interface, then the graph itself, which goes and lets go of the grabber it held
+            "ISampleGrabber::SetCallback(null, 0); Release(grabber); Release(grabber); Release(graph); Release(graph); "
+            "Release(grabber)");
   EXPECT_EQ(Player().HeldInterfaces(), 0);
   EXPECT_EQ(fakes::LiveObjects(), m_LiveBeforePlayer);
   EXPECT_EQ(Player().ErrorStatus(), 0);
@@ -402,8 +403,9 @@ TEST_F(PlayerTest, TeardownStepsRunOnlyForHeldInterfaces) {
   EXPECT_FALSE(Player().Open(L"clip.avi"));
   Graph().Log.Clear();
   Player().CloseInterfaces();
-  // No video window and no event interface: only the graph is stopped.
-  EXPECT_EQ(Calls(), "IMediaControl::Stop");
+  // No video window and no event interface: only the graph is stopped, and the grabber lets
+  // go of the callback.
+  EXPECT_EQ(Calls(), "IMediaControl::Stop; ISampleGrabber::SetCallback(null, 0)");
   EXPECT_EQ(Player().HeldInterfaces(), 0);
   EXPECT_EQ(fakes::LiveObjects(), m_LiveBeforePlayer);
 }
@@ -413,7 +415,7 @@ TEST_F(PlayerTest, DestructionOfAnOpenPlayerTearsDownAndReleasesEverything) {
   DestroyPlayer();
   EXPECT_EQ(Calls(),
             "IMediaControl::Stop; IMediaEventEx::SetNotifyWindow(0, 32769, 0); IVideoWindow::put_Visible(OAFALSE); "
-            "IVideoWindow::put_Owner(0)");
+            "IVideoWindow::put_Owner(0); ISampleGrabber::SetCallback(null, 0)");
   EXPECT_EQ(fakes::LiveObjects(), m_LiveBeforePlayer);
 }
 

@@ -119,7 +119,9 @@ const char* const kOpenCalls =
     "IVideoWindow::put_WindowStyle(0x46000000); IVideoWindow::SetWindowPosition(1, 1, 98, 98); "
     "IVideoWindow::put_Visible(OAFALSE); IMediaEventEx::SetNotifyWindow(window, 32769, 0)";
 
-const char* const kCloseCalls = fakes::kGraphTeardown;
+// The graph's teardown; the grabber lets go of the callback before it goes.
+const std::string kCloseCallsText = std::string(fakes::kGraphTeardown) + "; ISampleGrabber::SetCallback(null, 0)";
+const char* const kCloseCalls = kCloseCallsText.c_str();
 
 class PreviewTest : public fakes::HostedFakeComTest<> {
 protected:
@@ -376,7 +378,8 @@ TEST_F(PreviewTest, CloseTearsDownInOrderAndReleasesEverything) {
             "IMediaControl::Stop; Release(graph); "
             "IMediaEventEx::SetNotifyWindow(0, 32769, 0); Release(graph); "
             "IVideoWindow::put_Visible(OAFALSE); IVideoWindow::put_Owner(0); Release(graph); "
-            "Release(grabber); Release(grabber); "
+            // the grabber lets go of the callback before it goes
+            "ISampleGrabber::SetCallback(null, 0); Release(grabber); Release(grabber); "
             // the builder goes first and lets go of the graph it held, then the component's graph goes
             // and with it the filters it held
             "Release(builder); Release(graph); Release(graph); Release(grabber)");
@@ -404,8 +407,9 @@ TEST_F(PreviewTest, TeardownStepsRunOnlyForHeldInterfaces) {
   EXPECT_FALSE(Preview().Open(0));
   Graph().Log.Clear();
   Preview().CloseInterfaces();
-  // No video window and no event interface: only the graph is stopped.
-  EXPECT_EQ(Calls(), "IMediaControl::Stop");
+  // No video window and no event interface: only the graph is stopped, and the grabber lets
+  // go of the callback.
+  EXPECT_EQ(Calls(), "IMediaControl::Stop; ISampleGrabber::SetCallback(null, 0)");
   EXPECT_EQ(Preview().HeldInterfaces(), 1);  // the device filter is not CloseInterfaces' to release
 }
 

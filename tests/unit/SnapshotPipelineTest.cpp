@@ -47,6 +47,7 @@ public:
   using TVLmSnapshotControl::m_LmSampleGrabberCB;
   using TVLmSnapshotControl::m_pSampleGrabber;
   using TVLmSnapshotControl::m_vih;
+  using TVLmSnapshotControl::ReleaseGrabber;
   using TVLmSnapshotControl::StartGrabber;
 };
 
@@ -118,49 +119,72 @@ protected:
 
 }  // namespace
 
-TEST(SampleGrabberCallback, IsNotReferenceCountedAndAnswersOnlyItsInterfaces) {
-  TLmSampleGrabberCB callback;
-  ISampleGrabberCB* asCallback = &callback;
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(asCallback->AddRef(), static_cast<ULONG>(-1));
-    EXPECT_EQ(asCallback->Release(), static_cast<ULONG>(-1));
-  }
+TEST(SampleGrabberCallback, IsReferenceCountedAndAnswersOnlyItsInterfaces) {
+  Microsoft::WRL::ComPtr<TLmSampleGrabberCB> callback = TLmSampleGrabberCB::Create();
+  ISampleGrabberCB* asCallback = callback.Get();
+  EXPECT_EQ(asCallback->AddRef(), 2u);  // the grabber's reference, say
+  EXPECT_EQ(asCallback->Release(), 1u);
   void* answer = reinterpret_cast<void*>(1);
   EXPECT_EQ(asCallback->QueryInterface(IID_ISampleGrabberCB, &answer), S_OK);
   EXPECT_EQ(answer, asCallback);
+  EXPECT_EQ(asCallback->Release(), 1u);
   EXPECT_EQ(asCallback->QueryInterface(IID_IUnknown, &answer), S_OK);
   EXPECT_NE(answer, nullptr);
+  EXPECT_EQ(asCallback->Release(), 1u);
   EXPECT_EQ(asCallback->QueryInterface(IID_IBaseFilter, &answer), E_NOINTERFACE);
   EXPECT_EQ(answer, nullptr);
   EXPECT_EQ(asCallback->SampleCB(0.0, nullptr), S_OK);
 }
 
 TEST(SampleGrabberCallback, OneFramePerArmingAndNoneWithoutAWindow) {
-  TLmSampleGrabberCB callback;
+  Microsoft::WRL::ComPtr<TLmSampleGrabberCB> callback = TLmSampleGrabberCB::Create();
   BYTE frame[2000] = {};
-  callback.SetCaptureInfo(nullptr, false);
-  EXPECT_EQ(callback.BufferCB(0.0, frame, sizeof(frame)), S_OK);
-  EXPECT_TRUE(callback.Captured());  // spent, though the message went nowhere
-  EXPECT_EQ(callback.BufferCB(0.0, frame, sizeof(frame)), S_OK);
+  callback->SetCaptureInfo(nullptr, false);
+  EXPECT_EQ(callback->BufferCB(0.0, frame, sizeof(frame)), S_OK);
+  EXPECT_TRUE(callback->Captured());  // spent, though the message went nowhere
+  EXPECT_EQ(callback->BufferCB(0.0, frame, sizeof(frame)), S_OK);
 
   HGLOBAL block = nullptr;
   LONG length = 0;
-  ASSERT_TRUE(callback.TakeFrame(block, length));
+  ASSERT_TRUE(callback->TakeFrame(block, length));
   EXPECT_EQ(length, 2000);
   EXPECT_EQ(GlobalSize(block), TLmSampleGrabberCB::kHeaderRoom + 2000);
   GlobalFree(block);
-  EXPECT_FALSE(callback.TakeFrame(block, length));  // the second buffer was ignored
+  EXPECT_FALSE(callback->TakeFrame(block, length));  // the second buffer was ignored
 
-  callback.SetCaptureInfo(nullptr, false);  // armed again
-  EXPECT_EQ(callback.BufferCB(0.0, frame, sizeof(frame)), S_OK);
-  EXPECT_TRUE(callback.TakeFrame(block, length));
+  callback->SetCaptureInfo(nullptr, false);  // armed again
+  EXPECT_EQ(callback->BufferCB(0.0, frame, sizeof(frame)), S_OK);
+  EXPECT_TRUE(callback->TakeFrame(block, length));
   GlobalFree(block);
+}
+
+TEST_F(SnapshotPipelineTest, AReleasedGrabbersLateCallbackDoesNothingAndTheNextGrabberGetsAFreshOne) {
+  ASSERT_TRUE(m_Control->StartGrabber());
+  // The grabber holds its own reference; one that outlives the control's graph calls late.
+  Microsoft::WRL::ComPtr<TLmSampleGrabberCB> old = m_Control->m_LmSampleGrabberCB;
+  const Microsoft::WRL::ComPtr<RecordingGrabber> grabber = m_Grabber;
+  m_Grabber = nullptr;
+  m_Control->ReleaseGrabber();
+  EXPECT_FALSE(m_Control->m_pSampleGrabber);
+  ASSERT_FALSE(grabber->Callbacks.empty());
+  EXPECT_EQ(grabber->Callbacks.back().first, nullptr) << "detached from the grabber before it went";
+  EXPECT_TRUE(old->Detached());
+  std::vector<BYTE> frame(320 * 240 * 3, 5);
+  EXPECT_EQ(old->BufferCB(0.0, frame.data(), static_cast<LONG>(frame.size())), S_OK);
+  HGLOBAL block = nullptr;
+  LONG length = 0;
+  EXPECT_FALSE(old->TakeFrame(block, length)) << "nothing was copied";
+  testwin::PumpMessages(50);
+  EXPECT_TRUE(m_Deliveries.empty()) << "and no window was told";
+  ASSERT_TRUE(m_Control->m_LmSampleGrabberCB);
+  EXPECT_NE(m_Control->m_LmSampleGrabberCB.Get(), old.Get());
+  EXPECT_FALSE(m_Control->m_LmSampleGrabberCB->Detached());
 }
 
 TEST_F(SnapshotPipelineTest, ArmedGrabberDeliversOnePackedBitmapAndDetaches) {
   ASSERT_TRUE(m_Control->StartGrabber());
   ASSERT_EQ(m_Grabber->Callbacks.size(), 1u);
-  EXPECT_EQ(m_Grabber->Callbacks[0].first, static_cast<ISampleGrabberCB*>(m_Control->m_LmSampleGrabberCB.get()));
+  EXPECT_EQ(m_Grabber->Callbacks[0].first, static_cast<ISampleGrabberCB*>(m_Control->m_LmSampleGrabberCB.Get()));
   EXPECT_EQ(m_Grabber->Callbacks[0].second, 1);
 
   const std::vector<BYTE> frame = DeliverFrame(320 * 240 * 3, 7);

@@ -19,17 +19,18 @@ int32_t TVLmCaptureControl::RefreshDevices() {
   return lm::EnumDevices(CLSID_VideoInputDeviceCategory, *m_VideoDevices, m_VideoDevicePaths.get());
 }
 
-// A component's own destructor closes its graph first (its hooks are gone by the time this
-// runs); what is left here is what every component releases the same way.
+// A component's own destructor closes its graph first (CloseGraph, while its hooks still run);
+// what is left here is what is not part of closing.
 TVLmCaptureControl::~TVLmCaptureControl() {
   UnregisterDeviceNotifications();
-  CloseInterfaces();
-  m_pDeviceFilter.Reset();
   m_VideoDevices.reset();
-  m_State = vlmStateClosed;
-  TVLmCaptureControl::ClearFormatFields();
   m_pVSI.clear();
   m_Active = false;
+}
+
+void TVLmCaptureControl::ReleaseSource() {
+  m_pDeviceFilter.Reset();
+  m_DevicePath.clear();
 }
 
 void TVLmCaptureControl::ClearFormatFields() {
@@ -48,6 +49,7 @@ void TVLmCaptureControl::ClearFormatFields() {
 }
 
 int32_t TVLmCaptureControl::GetVideoDevices() {
+  TLmCallScope busy(*this);
   if (!m_Active) {
     m_ErrorStatus = LMERR_INACTIVE;
     return 0;
@@ -67,12 +69,16 @@ bool TVLmCaptureControl::BindDevice(int32_t Index) {
     m_ErrorStatus = LMERR_NO_DEVICE;
     return false;
   }
+  // Line Index names a device by its identity; the system's devices are enumerated again and
+  // the one with that identity bound, wherever it stands among them now (a device that
+  // arrived meanwhile, or one without a name, moves positions but not identities).
   m_pDeviceFilter.Reset();
-  if (!ChooseDevice(CLSID_VideoInputDeviceCategory, Index, m_pDeviceFilter)) {
+  const std::wstring identity = Index < m_VideoDevicePaths->Count() ? (*m_VideoDevicePaths)[Index] : std::wstring();
+  if (!lm::BindDeviceByIdentity(CLSID_VideoInputDeviceCategory, identity, m_pDeviceFilter)) {
     m_ErrorStatus = LMERR_NO_DEVICE;
     return false;
   }
-  m_DevicePath = Index < m_VideoDevicePaths->Count() ? (*m_VideoDevicePaths)[Index] : std::wstring();
+  m_DevicePath = identity;
   return true;
 }
 
@@ -94,25 +100,9 @@ bool TVLmCaptureControl::FinishOpen(bool Built) {
   return true;
 }
 
-bool TVLmCaptureControl::Close() {
-  if (m_State == vlmStateClosed) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  CloseInterfaces();
-  m_pDeviceFilter.Reset();
-  m_DevicePath.clear();
-  m_State = vlmStateClosed;
-  ClearFormatFields();
-  m_ErrorStatus = LMERR_NONE;
-  return true;
-}
-
 bool TVLmCaptureControl::Start(TVLmVideoDisplayMode Mode) {
-  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
+  TLmCallScope busy(*this);
+  if (!CheckOpenAndNotRunning()) return false;
   try {
     if (SetFormat(m_pDeviceFilter.Get(), m_SelectedIndex) == 1) {
       m_oldFrameRate = m_FrameRate;
@@ -133,6 +123,7 @@ bool TVLmCaptureControl::Start(TVLmVideoDisplayMode Mode) {
   }
   m_State = vlmStateRunning;
   m_DeviceLostReported = false;  // a device that runs again may be lost again
+  Started();
   m_ErrorStatus = LMERR_NONE;
   return true;
 }

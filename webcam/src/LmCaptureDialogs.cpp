@@ -16,6 +16,9 @@ bool TVLmCaptureControl::CheckDialogAllowed() {
 }
 
 bool TVLmCaptureControl::ShowFilterDialog() {
+  // The property frame's modal loop dispatches the window's messages: graph events and
+  // device changes wait until the dialog has closed and this call has returned.
+  TLmCallScope busy(*this);
   if (!CheckDialogAllowed()) return false;
   const bool shown = ShowFilter(m_pDeviceFilter.Get(), Handle());
   m_ErrorStatus = shown ? LMERR_NONE : LMERR_GRAPH_FAILED;
@@ -23,6 +26,9 @@ bool TVLmCaptureControl::ShowFilterDialog() {
 }
 
 bool TVLmCaptureControl::ShowCapturePinDialog() {
+  // As for the filter dialog: no event interrupts taking the graph apart, the dialog and the
+  // rebuild.
+  TLmCallScope busy(*this);
   if (!CheckDialogAllowed()) return false;
   SIZE videoSize{0, 0};
   GUID subType = GUID_NULL;

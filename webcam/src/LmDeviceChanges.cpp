@@ -53,12 +53,15 @@ void TVLmCaptureControl::Dispatch(TMessage& Message) {
       WMDeviceChange(Message);
       return;
     case WM_LMDEVICESCHANGED:
-      Message.Result = 0;
-      m_DevicesChangePending = false;
-      VideoDevicesChanged();
+      HandleLibraryMessage(Message, [this] {
+        m_DevicesChangePending = false;
+        VideoDevicesChanged();
+      });
       return;
     case WM_DESTROY:
+      // A refresh posted to this window dies with it: the next window asks afresh.
       UnregisterDeviceNotifications();
+      m_DevicesChangePending = false;
       break;
     default:
       break;
@@ -87,9 +90,11 @@ void TVLmCaptureControl::ScheduleDevicesRefresh() {
 void TVLmCaptureControl::VideoDevicesChanged() {
   if (!m_Active) return;
   RefreshDevices();
-  DoVideoDevicesChange();
+  // The open device's absence is a loss, told before the list change, so that no handler sees
+  // the device missing while the control still runs it.
   if (m_State != vlmStateClosed && !m_DevicePath.empty() && m_VideoDevicePaths->IndexOf(m_DevicePath) < 0)
     DeviceLost();
+  QueueEvent([this] { DoVideoDevicesChange(); }, false);
 }
 
 bool TVLmCaptureControl::GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2) {
@@ -129,7 +134,7 @@ void TVLmCaptureControl::DeviceLost() {
   m_State = vlmStateOpen;
   m_ErrorStatus = LMERR_DEVICE_LOST;
   Invalidate();
-  DoDeviceLost();
+  QueueEvent([this] { DoDeviceLost(); }, true);
 }
 
 void TVLmCaptureControl::DoDeviceLost() {

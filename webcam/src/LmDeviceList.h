@@ -22,9 +22,10 @@ namespace lm {
 // counts but adds no line); failures give 0, and nothing raises.
 int32_t EnumDevices(const GUID& Category, TStringList& Names, TStringList* Paths);
 
-// Binds the device of Category whose identity (a line of EnumDevices' Paths) is Identity into
-// Filter, which is cleared first; true exactly when Filter holds it. A device without a name is
-// never bound, as it is never listed. Nothing raises.
-bool BindDevice(const GUID& Category, const std::wstring& Identity, Microsoft::WRL::ComPtr<IBaseFilter>& Filter);
+// Binds the device of Category whose identity (as EnumDevices lists it) is Identity, among the
+// devices that EnumDevices names; a device without a readable "FriendlyName" is never bound.
+// Filter is cleared first; true exactly when it holds the device. Nothing raises.
+bool BindDeviceByIdentity(const GUID& Category, const std::wstring& Identity,
+                          Microsoft::WRL::ComPtr<IBaseFilter>& Filter);
 
 }  // namespace lm

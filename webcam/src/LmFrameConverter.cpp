@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "webcam/src/LmFourcc.h"
 #include "webcam/src/LmMjpgDecoder.h"
 
 namespace lm {
@@ -18,17 +19,8 @@ namespace {
 // over (16384 * 16384 * 4 is 1 GiB).
 constexpr LONG kMaxSide = 16384;
 
-// The subtype GUID of a FOURCC ({XXXXXXXX-0000-0010-8000-00AA00389B71}); I420 has no name in
-// the SDK headers.
-constexpr GUID FourccSubtype(char A, char B, char C, char D) {
-  return {static_cast<unsigned long>(static_cast<BYTE>(A)) | static_cast<unsigned long>(static_cast<BYTE>(B)) << 8 |
-              static_cast<unsigned long>(static_cast<BYTE>(C)) << 16 |
-              static_cast<unsigned long>(static_cast<BYTE>(D)) << 24,
-          0x0000,
-          0x0010,
-          {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-}
-constexpr GUID kI420 = FourccSubtype('I', '4', '2', '0');
+// I420 has no name in the SDK headers.
+constexpr GUID kI420 = FourccSubtype(MAKEFOURCC('I', '4', '2', '0'));
 
 enum class Layout { None, Yuy2, Uyvy, Nv12, I420, Yv12, Rgb32, Rgb24, Rgb565, Rgb555, Mjpg };
 
@@ -49,8 +41,6 @@ Layout LayoutOf(REFGUID SubType) {
     if (IsEqualGUID(SubType, *entry.SubType)) return entry.Kind;
   return Layout::None;
 }
-
-size_t Rgb24Stride(LONG Width) { return (static_cast<size_t>(Width) * 3 + 3) & ~static_cast<size_t>(3); }
 
 // Bytes of one row of a bottom-up RGB DIB with BitsPerPixel, rounded up to 4 bytes.
 size_t RgbStride(LONG Width, int BitsPerPixel) {
@@ -263,6 +253,8 @@ size_t MinimumFrameBytes(const FrameFormat& Format) {
       return 0;
   }
 }
+
+size_t Rgb24Stride(LONG Width) { return (static_cast<size_t>(Width) * 3 + 3) & ~static_cast<size_t>(3); }
 
 size_t Rgb24ImageBytes(LONG Width, LONG Height) {
   if (Width < 1 || Width > kMaxSide || Height < -kMaxSide || Height > kMaxSide) return 0;

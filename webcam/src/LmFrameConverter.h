@@ -41,6 +41,9 @@ bool CanConvertFrame(const FrameFormat& Format);
 // The fewest bytes a frame of Format holds; 0 for MJPG, whose frames vary in length.
 size_t MinimumFrameBytes(const FrameFormat& Format);
 
+// Bytes of one row of the converted picture: Width * 3 rounded up to a multiple of 4.
+size_t Rgb24Stride(LONG Width);
+
 // Bytes of the converted picture of a Width x Height frame (the sign of Height ignored).
 size_t Rgb24ImageBytes(LONG Width, LONG Height);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "webcam/src/LmFrameConverter.h"
 #include "webcam/src/LmJpegTables.h"
 
 using Microsoft::WRL::ComPtr;
@@ -15,8 +16,6 @@ namespace {
 
 // Markers that stand alone, without a length: TEM and RST0..RST7 (SOI is handled first).
 bool IsStandalone(BYTE Marker) { return Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD7); }
-
-size_t Rgb24Stride(LONG Width) { return (static_cast<size_t>(Width) * 3 + 3) & ~static_cast<size_t>(3); }
 
 // Decodes a complete JPEG stream (tables included) with WIC.
 bool DecodeWithWic(const BYTE* Data, size_t Length, LONG Width, LONG Height, BYTE* Target) {

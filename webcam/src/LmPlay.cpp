@@ -28,14 +28,11 @@ void UseMediaTime(IMediaSeeking* Seeking) {
 TVLmPlay::TVLmPlay(TComponent* AOwner) : TVLmSnapshotControl(AOwner) { DecideActive(); }
 
 TVLmPlay::~TVLmPlay() {
-  CloseInterfaces();
-  m_State = vlmStateClosed;
-  ClearMediaInformation();
-  m_LmSampleGrabberCB->DiscardFrame();
+  CloseGraph();
   m_Active = false;
 }
 
-void TVLmPlay::ClearMediaInformation() {
+void TVLmPlay::ClearFormatFields() {
   m_VideoSize = SIZE{0, 0};
   m_Duration = 0;
   m_FrameRate = 0;
@@ -44,6 +41,7 @@ void TVLmPlay::ClearMediaInformation() {
 }
 
 bool TVLmPlay::Open(const std::wstring& FileName) {
+  TLmCallScope busy(*this);
   if (!CheckOpenPreconditions()) return false;
   if (FileName.size() > kLongestFileName) {
     m_ErrorStatus = LMERR_OUT_OF_RANGE;
@@ -151,10 +149,8 @@ bool TVLmPlay::SeekTo(REFERENCE_TIME Position) {
 }
 
 bool TVLmPlay::StartFrom(double Time) {
-  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
+  TLmCallScope busy(*this);
+  if (!CheckOpenAndNotRunning()) return false;
   // Not a number, or a position beyond what 64 bits of 100 ns hold, is out of range too.
   if (!(Time >= 0) || !(Time * 10000000.0 < 9.2e18)) {
     m_ErrorStatus = LMERR_OUT_OF_RANGE;
@@ -164,10 +160,8 @@ bool TVLmPlay::StartFrom(double Time) {
 }
 
 bool TVLmPlay::StartFrom(int64_t Time) {
-  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
+  TLmCallScope busy(*this);
+  if (!CheckOpenAndNotRunning()) return false;
   if (Time < 0) {
     m_ErrorStatus = LMERR_OUT_OF_RANGE;
     return false;
@@ -176,10 +170,8 @@ bool TVLmPlay::StartFrom(int64_t Time) {
 }
 
 bool TVLmPlay::Start(TVLmVideoDisplayMode Mode, double Rate) {
-  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
+  TLmCallScope busy(*this);
+  if (!CheckOpenAndNotRunning()) return false;
   if (!(Rate > 0)) {
     m_ErrorStatus = LMERR_OUT_OF_RANGE;
     return false;
@@ -203,6 +195,7 @@ bool TVLmPlay::Start(TVLmVideoDisplayMode Mode, double Rate) {
 }
 
 bool TVLmPlay::TakeSnapshot() {
+  TLmCallScope busy(*this);
   m_ErrorStatus = RequestSnapshot(m_State, m_isSampleGrabber);
   return m_ErrorStatus == LMERR_NONE;
 }
@@ -212,7 +205,7 @@ bool TVLmPlay::GraphEvent(long Code, LONG_PTR, LONG_PTR) {
   if (m_pMediaControl) m_pMediaControl->Stop();
   if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   m_State = vlmStateOpen;
-  DoEnd();
+  QueueEvent([this] { DoEnd(); }, true);
   return true;
 }
 
@@ -223,16 +216,4 @@ void TVLmPlay::DoEnd() {
 void TVLmPlay::ReleaseExtraInterfaces() {
   ReleaseGrabber();
   m_pMediaSeeking.Reset();
-}
-
-bool TVLmPlay::Close() {
-  if (m_State == vlmStateClosed) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
-  CloseInterfaces();
-  m_State = vlmStateClosed;
-  ClearMediaInformation();
-  m_ErrorStatus = LMERR_NONE;
-  return true;
 }

@@ -11,11 +11,12 @@ TVLmRecord::TVLmRecord(TComponent* AOwner) : TVLmCaptureControl(AOwner) {}
 
 TVLmRecord::~TVLmRecord() {
   // Stopping the graph first completes the file.
-  CloseInterfaces();
+  CloseGraph();
   m_FileFormat = vlmAvi;
 }
 
 bool TVLmRecord::Open(const std::wstring& FileName, int32_t Index) {
+  TLmCallScope busy(*this);
   if (!CheckOpenPreconditions()) return false;
   if (FileName.size() >= kFileNameLimit) {
     m_ErrorStatus = LMERR_OUT_OF_RANGE;
@@ -29,6 +30,7 @@ bool TVLmRecord::Open(const std::wstring& FileName, int32_t Index) {
 }
 
 bool TVLmRecord::OpenDevice(const std::wstring& FileName, const std::wstring& DevicePath) {
+  TLmCallScope busy(*this);
   return Open(FileName, FindDevicePath(DevicePath));
 }
 

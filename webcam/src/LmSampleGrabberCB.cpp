@@ -1,8 +1,10 @@
 #include "webcam/LmSampleGrabberCB.h"
 
 #include <cstring>
+#include <new>
 
 #include "webcam/LmWebCamera.h"
+#include "webcam/src/LmComPtr.h"
 
 STDMETHODIMP TLmInterfacedBase::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -18,26 +20,54 @@ STDMETHODIMP_(ULONG) TLmInterfacedBase::AddRef() { return static_cast<ULONG>(-1)
 
 STDMETHODIMP_(ULONG) TLmInterfacedBase::Release() { return static_cast<ULONG>(-1); }
 
+Microsoft::WRL::ComPtr<TLmSampleGrabberCB> TLmSampleGrabberCB::Create() {
+  return AdoptReference(new TLmSampleGrabberCB());
+}
+
 TLmSampleGrabberCB::~TLmSampleGrabberCB() { DiscardFrame(); }
 
+STDMETHODIMP_(ULONG) TLmSampleGrabberCB::AddRef() { return ++m_RefCount; }
+
+STDMETHODIMP_(ULONG) TLmSampleGrabberCB::Release() {
+  const ULONG count = --m_RefCount;
+  if (count == 0) delete this;
+  return count;
+}
+
 void TLmSampleGrabberCB::SetCaptureInfo(HWND Wnd, bool bCaptured) {
-  m_hWnd = Wnd;
+  if (m_Detached) return;
+  {
+    std::lock_guard<std::mutex> lock(m_FrameLock);
+    m_hWnd = Wnd;
+  }
   m_Captured = bCaptured;
+}
+
+void TLmSampleGrabberCB::Detach() {
+  m_Captured = true;
+  {
+    std::lock_guard<std::mutex> lock(m_FrameLock);
+    m_Detached = true;
+    m_hWnd = nullptr;
+  }
+  DiscardFrame();
 }
 
 STDMETHODIMP TLmSampleGrabberCB::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, __uuidof(ISampleGrabberCB))) {
+  if (IsEqualIID(riid, __uuidof(ISampleGrabberCB)) || IsEqualIID(riid, IID_IUnknown)) {
     *ppv = static_cast<ISampleGrabberCB*>(this);
+    AddRef();
     return S_OK;
   }
-  return TLmInterfacedBase::QueryInterface(riid, ppv);
+  *ppv = nullptr;
+  return E_NOINTERFACE;
 }
 
 STDMETHODIMP TLmSampleGrabberCB::SampleCB(double, IMediaSample*) { return S_OK; }
 
 STDMETHODIMP TLmSampleGrabberCB::BufferCB(double, BYTE* pBuffer, LONG BufferLen) {
-  if (m_Captured.exchange(true)) return S_OK;
+  if (m_Detached || m_Captured.exchange(true)) return S_OK;
 
   // Copy while the grabber's buffer is valid; only lengths a snapshot can have are copied.
   HGLOBAL block = nullptr;
@@ -53,17 +83,22 @@ STDMETHODIMP TLmSampleGrabberCB::BufferCB(double, BYTE* pBuffer, LONG BufferLen)
     }
   }
 
-  HGLOBAL replaced = nullptr;
+  HGLOBAL dropped = nullptr;
+  HWND window = nullptr;
   {
     std::lock_guard<std::mutex> lock(m_FrameLock);
-    replaced = m_FramePending ? m_FrameBlock : nullptr;
-    m_FramePending = true;
-    m_FrameBlock = block;
-    m_FrameLength = BufferLen;
+    if (m_Detached) {
+      // Detached while the frame was copied: nobody takes it.
+      dropped = block;
+    } else {
+      dropped = m_FramePending ? m_FrameBlock : nullptr;
+      m_FramePending = true;
+      m_FrameBlock = block;
+      m_FrameLength = BufferLen;
+      window = m_hWnd;
+    }
   }
-  if (replaced) GlobalFree(replaced);
-
-  const HWND window = m_hWnd;
+  if (dropped) GlobalFree(dropped);
   if (window) PostMessageW(window, WM_CAPTURE, 0, 0);
   return S_OK;
 }

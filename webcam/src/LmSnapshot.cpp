@@ -1,6 +1,6 @@
 #include "webcam/LmSnapshot.h"
 
-#include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <stdexcept>
 
@@ -103,12 +103,12 @@ ComPtr<IPin> GrabberPin(IBaseFilter* Grabber, PIN_DIRECTION Wanted) {
 
 }  // namespace
 
-TLmSnapshotPipeline::TLmSnapshotPipeline(TWinControl& Control)
-    : m_LmSampleGrabberCB(std::make_unique<TLmSampleGrabberCB>()), m_Control(Control) {}
+TLmSnapshotPipeline::TLmSnapshotPipeline(TVLmVideoControl& Control)
+    : m_LmSampleGrabberCB(TLmSampleGrabberCB::Create()), m_Control(Control) {}
 
 TLmSnapshotPipeline::~TLmSnapshotPipeline() {
-  // The grabber may still point at the callback: detach it before the callback goes.
   if (m_pSampleGrabber) m_pSampleGrabber->SetCallback(nullptr, 0);
+  if (m_LmSampleGrabberCB) m_LmSampleGrabberCB->Detach();
 }
 
 bool TLmSnapshotPipeline::CreateGrabber() {
@@ -199,14 +199,18 @@ bool TLmSnapshotPipeline::QuietGrabber() {
 }
 
 void TLmSnapshotPipeline::ReleaseGrabber() {
+  // The grabber lets go of its reference to the callback before it goes; a frame on its way
+  // in the old graph then meets a closed callback.
+  if (m_pSampleGrabber) m_pSampleGrabber->SetCallback(nullptr, 0);
   m_pSampleGrabber.Reset();
   m_pGrabberFilter.Reset();
-  m_LmSampleGrabberCB->DiscardFrame();
+  if (m_LmSampleGrabberCB) m_LmSampleGrabberCB->Detach();
+  m_LmSampleGrabberCB = TLmSampleGrabberCB::Create();
 }
 
 bool TLmSnapshotPipeline::DispatchCapture(TMessage& Message) {
   if (Message.Msg != WM_CAPTURE) return false;
-  WMCapture(Message);
+  m_Control.HandleLibraryMessage(Message, [this, &Message] { WMCapture(Message); });
   return true;
 }
 
@@ -225,7 +229,7 @@ bool TLmSnapshotPipeline::StartGrabber() {
   if (imageSize < kSmallestImage || imageSize > kLargestImage) return false;
   try {
     m_LmSampleGrabberCB->SetCaptureInfo(m_Control.Handle(), false);
-    m_pSampleGrabber->SetCallback(static_cast<ISampleGrabberCB*>(m_LmSampleGrabberCB.get()), 1);
+    m_pSampleGrabber->SetCallback(static_cast<ISampleGrabberCB*>(m_LmSampleGrabberCB.Get()), 1);
   } catch (...) {
     return false;
   }
@@ -243,7 +247,9 @@ HGLOBAL TLmSnapshotPipeline::PrepareImage(HGLOBAL Frame, LONG Length) {
   const LONG width = format.biWidth;
   // A converted frame is turned upright whatever its height's sign; a 24-bit RGB frame is
   // handed on as it is, so it must be bottom-up.
-  const LONG height = ConvertsFrames() ? std::labs(format.biHeight) : format.biHeight;
+  // (LONG_MIN has no positive counterpart: it is out of range like any other huge height.)
+  const LONG height =
+      ConvertsFrames() && format.biHeight < 0 ? (format.biHeight == LONG_MIN ? 0 : -format.biHeight) : format.biHeight;
   if (width % 4 != 0 || width < 32 || width > 4096 || height < 32 || height > 4096) return nullptr;
   if (!Frame || Length <= 0) return nullptr;  // the frame could not be copied
   const size_t pictureBytes = lm::Rgb24ImageBytes(width, height);
@@ -304,10 +310,14 @@ void TLmSnapshotPipeline::WMCapture(TMessage& Message) {
     return;
   }
   if (!prepared) return;
-  // The image is either the frame's own block or a new one; either way it is owned here now.
+  // The image is either the frame's own block or a new one; either way it is owned here now,
+  // and passes to the queued event, which frees it when it is dropped.
   if (prepared == frame.Get()) frame.Release();
-  OwnedBlock image(prepared);
+  m_Control.QueueEvent([this, prepared] { RaiseSnapshot(prepared); }, true, [prepared] { GlobalFree(prepared); });
+}
 
+void TLmSnapshotPipeline::RaiseSnapshot(HGLOBAL Image) {
+  OwnedBlock image(Image);
   bool freeMemory = true;
   try {
     DoSnapshot(reinterpret_cast<UINT_PTR>(image.Get()), freeMemory);
@@ -326,7 +336,8 @@ void TLmSnapshotPipeline::DropPendingSnapshot() {
   m_LmSampleGrabberCB->DiscardFrame();
 }
 
-TVLmSnapshotControl::TVLmSnapshotControl(TComponent* AOwner) : TVLmVideoControl(AOwner), TLmSnapshotPipeline(static_cast<TWinControl&>(*this)) {}
+TVLmSnapshotControl::TVLmSnapshotControl(TComponent* AOwner)
+    : TVLmVideoControl(AOwner), TLmSnapshotPipeline(static_cast<TVLmVideoControl&>(*this)) {}
 
 void TVLmSnapshotControl::Dispatch(TMessage& Message) {
   if (!DispatchCapture(Message)) TVLmVideoControl::Dispatch(Message);

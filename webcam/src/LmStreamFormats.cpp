@@ -165,12 +165,15 @@ bool TVLmCaptureControl::GetStreamFormat(int32_t Index) {
 }
 
 bool TVLmCaptureControl::SetStreamFormat(int32_t Index) {
-  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
+  TLmCallScope busy(*this);
+  if (!CheckOpenAndNotRunning()) return false;
   switch (SetFormat(m_pDeviceFilter.Get(), Index)) {
-    case 1: {
+    case 1:
+    case 0: {
+      // Applied, or the device already runs this entry (nothing to change): either way the
+      // entry is the current format and the selection from now on, so that the format
+      // properties describe it and the next Start keeps it. The rate properties stay: the
+      // rate the device runs is the one in FrameRate.
       const TLM_VIDEO_STREAM_INFORMATION& entry = m_pVSI[static_cast<size_t>(Index)];
       m_oldVideoSize = m_VideoSize;
       m_VideoSize = entry.VideoSize;
@@ -184,12 +187,6 @@ bool TVLmCaptureControl::SetStreamFormat(int32_t Index) {
       m_ErrorStatus = LMERR_NONE;
       return true;
     }
-    case 0:
-      // The device already runs this entry: it is the selection from now on, so that the next
-      // Start keeps it.
-      m_SelectedIndex = Index;
-      m_ErrorStatus = LMERR_NONE;
-      return true;
     case -1:
       m_ErrorStatus = LMERR_OUT_OF_RANGE;
       return false;

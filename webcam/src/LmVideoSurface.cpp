@@ -118,10 +118,12 @@ bool TVLmVideoControl::SetupVideoWindow() {
 
     PlaceVideoWindow();
 
-    if (m_CursorChange || m_ColorChange) {
+    // A cursor or colour the application set reaches every video window the control shows,
+    // the new renderer window of a rebuilt or reopened graph included.
+    if (m_CursorChange || m_ColorChange || m_CursorGiven || m_ColorGiven) {
       if (const HWND child = VideoWindowHandle()) {
-        if (m_CursorChange) ForwardCursor(child);
-        if (m_ColorChange) ForwardColor(child);
+        if (m_CursorChange || m_CursorGiven) ForwardCursor(child);
+        if (m_ColorChange || m_ColorGiven) ForwardColor(child);
       }
     }
 
@@ -206,12 +208,14 @@ void TVLmVideoControl::CMCursorChanged(TMessage& Message) {
   TVLmUiControl::CMCursorChanged(Message);
   m_hMouseCursor = CursorHandle(Cursor());
   m_CursorChange = true;
+  m_CursorGiven = true;
   if (const HWND child = VideoWindowHandle()) ForwardCursor(child);
 }
 
 void TVLmVideoControl::CMColorChanged(TMessage& Message) {
   TVLmUiControl::CMColorChanged(Message);
   m_ColorChange = true;
+  m_ColorGiven = true;
   if (const HWND child = VideoWindowHandle()) ForwardColor(child);
 }
 
@@ -323,13 +327,48 @@ bool TVLmVideoControl::CheckOpenPreconditions() {
   return true;
 }
 
-void TVLmVideoControl::About() { LmShowWebCameraAbout(); }
+void TVLmVideoControl::About() {
+  TLmCallScope busy(*this);
+  LmShowWebCameraAbout();
+}
 
-bool TVLmVideoControl::Pause() {
+bool TVLmVideoControl::CheckOpenAndNotRunning() {
+  if (m_State == vlmStateClosed || m_State.Contains(vlmVideoStarted)) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  return true;
+}
+
+bool TVLmVideoControl::CheckRunningOrPaused() {
   if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
     m_ErrorStatus = LMERR_WRONG_STATE;
     return false;
   }
+  return true;
+}
+
+bool TVLmVideoControl::Close() {
+  TLmCallScope busy(*this);
+  if (m_State == vlmStateClosed) {
+    m_ErrorStatus = LMERR_WRONG_STATE;
+    return false;
+  }
+  CloseGraph();
+  m_ErrorStatus = LMERR_NONE;
+  return true;
+}
+
+void TVLmVideoControl::CloseGraph() {
+  CloseInterfaces();
+  ReleaseSource();
+  m_State = vlmStateClosed;
+  ClearFormatFields();
+}
+
+bool TVLmVideoControl::Pause() {
+  TLmCallScope busy(*this);
+  if (!CheckRunningOrPaused()) return false;
   if (!m_pMediaControl) {
     m_ErrorStatus = LMERR_GRAPH_FAILED;
     return false;
@@ -347,10 +386,8 @@ bool TVLmVideoControl::Pause() {
 }
 
 bool TVLmVideoControl::Stop() {
-  if (m_State == vlmStateClosed || (!m_State.Contains(vlmVideoStarted) && !m_State.Contains(vlmVideoPaused))) {
-    m_ErrorStatus = LMERR_WRONG_STATE;
-    return false;
-  }
+  TLmCallScope busy(*this);
+  if (!CheckRunningOrPaused()) return false;
   if (m_pMediaControl) m_pMediaControl->Stop();
   if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   m_State = vlmStateStopped;
@@ -385,20 +422,73 @@ bool TVLmVideoControl::ShowAndRun() {
 }
 
 void TVLmVideoControl::WMGraphNotify(TMessage& Message) {
+  HandleLibraryMessage(Message, [this] {
+    long code = 0;
+    LONG_PTR param1 = 0;
+    LONG_PTR param2 = 0;
+    // GraphEvent may tear the graph down; the interface is looked at again for every event.
+    while (m_pMediaEvent && m_pMediaEvent->GetEvent(&code, &param1, &param2, 0) == S_OK) {
+      const HRESULT freed = m_pMediaEvent->FreeEventParams(code, param1, param2);
+      if (GraphEvent(code, param1, param2) || freed != S_OK) return;
+    }
+  });
+}
+
+void TVLmVideoControl::HandleLibraryMessage(TMessage& Message, const std::function<void()>& Work) {
   Message.Result = 0;
-  if (!m_pMediaEvent) return;
-  long code = 0;
-  LONG_PTR param1 = 0;
-  LONG_PTR param2 = 0;
-  while (m_pMediaEvent->GetEvent(&code, &param1, &param2, 0) == S_OK) {
-    const HRESULT freed = m_pMediaEvent->FreeEventParams(code, param1, param2);
-    if (GraphEvent(code, param1, param2) || freed != S_OK) return;
+  if (m_CallDepth > 0) {
+    HoldMessage(Message.Msg);
+    return;
+  }
+  {
+    TLmCallScope step(*this);
+    try {
+      Work();
+    } catch (...) {
+      // A failure inside the step ends it; what it queued is still raised.
+    }
+  }
+  RaiseQueuedEvents();
+}
+
+void TVLmVideoControl::HoldMessage(UINT Msg) {
+  for (UINT held : m_HeldMessages)
+    if (held == Msg) return;
+  m_HeldMessages.push_back(Msg);
+}
+
+void TVLmVideoControl::LeaveCall() {
+  if (--m_CallDepth > 0 || m_HeldMessages.empty()) return;
+  std::vector<UINT> held;
+  held.swap(m_HeldMessages);
+  if (!HandleAllocated()) return;
+  for (UINT msg : held) PostMessageW(Handle(), msg, 0, 0);
+}
+
+void TVLmVideoControl::QueueEvent(std::function<void()> Raise, bool GraphBound, std::function<void()> Discard) {
+  m_QueuedEvents.push_back(TLmQueuedEvent{std::move(Raise), std::move(Discard), GraphBound, m_GraphGeneration});
+}
+
+void TVLmVideoControl::RaiseQueuedEvents() {
+  while (m_CallDepth == 0 && !m_QueuedEvents.empty()) {
+    TLmQueuedEvent due = std::move(m_QueuedEvents.front());
+    m_QueuedEvents.pop_front();
+    try {
+      if (due.GraphBound && due.Generation != m_GraphGeneration) {
+        if (due.Discard) due.Discard();
+      } else if (due.Raise) {
+        due.Raise();
+      }
+    } catch (...) {
+      // The handler's exception stays here.
+    }
   }
 }
 
 bool TVLmVideoControl::GraphEvent(long, LONG_PTR, LONG_PTR) { return false; }
 
 bool TVLmVideoControl::CreateFilterGraph() {
+  ++m_GraphGeneration;
   return lm::CreateInto(CLSID_FilterGraph, lm::kInprocServerOrHandler, IID_IGraphBuilder, m_pGraphBuilder);
 }
 
@@ -409,6 +499,7 @@ bool TVLmVideoControl::QueryGraphControl() {
 }
 
 void TVLmVideoControl::CloseInterfaces() {
+  ++m_GraphGeneration;
   try {
     ReleaseGraphControl();
     ReleaseExtraInterfaces();

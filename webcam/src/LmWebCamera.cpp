@@ -76,40 +76,28 @@ std::wstring DeviceIdentity(IMoniker* Moniker, IPropertyBag* Bag) {
   return text;
 }
 
-// Adds the device's "FriendlyName" to Names and, when Paths is given, its identity to Paths,
-// so that line i of both lists describes the same device.
-void AddDevice(IMoniker* Moniker, TStringList& Names, TStringList* Paths) {
+// The device's "FriendlyName" and identity; false when it has no readable name (such a device
+// is counted but never listed).
+bool NameAndIdentity(IMoniker* Moniker, std::wstring& Name, std::wstring* Identity) {
   ComPtr<IPropertyBag> bag;
   if (FAILED(Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
       !bag)
-    return;
+    return false;
   ScopedVariant name;
-  if (bag->Read(L"FriendlyName", name.Get(), nullptr) != S_OK) return;
-  Names.Add(name.ToString());
-  if (Paths) Paths->Add(DeviceIdentity(Moniker, bag.Get()));
+  if (bag->Read(L"FriendlyName", name.Get(), nullptr) != S_OK) return false;
+  Name = name.ToString();
+  if (Identity) *Identity = DeviceIdentity(Moniker, bag.Get());
+  return true;
 }
 
-// Binds the first device of Category that Pick accepts into Filter, which is cleared first;
-// true exactly when Filter holds it. Nothing raises.
-template <typename Picker>
-bool BindPicked(const GUID& Category, ComPtr<IBaseFilter>& Filter, Picker Pick) {
-  Filter.Reset();
-  try {
-    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
-    if (!monikers) return false;
-    monikers->Reset();
-    ComPtr<IMoniker> moniker;
-    while (NextMoniker(monikers.Get(), moniker)) {
-      if (!Pick(moniker.Get())) continue;
-      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) != S_OK)
-        Filter.Reset();
-      break;
-    }
-  } catch (...) {
-    Filter.Reset();
-    return false;
-  }
-  return Filter != nullptr;
+// Adds the device's "FriendlyName" to Names and, when Paths is given, its identity to Paths,
+// so that line i of both lists describes the same device.
+void AddDevice(IMoniker* Moniker, TStringList& Names, TStringList* Paths) {
+  std::wstring name;
+  std::wstring identity;
+  if (!NameAndIdentity(Moniker, name, Paths ? &identity : nullptr)) return;
+  Names.Add(name);
+  if (Paths) Paths->Add(identity);
 }
 
 }  // namespace
@@ -131,15 +119,27 @@ int32_t lm::EnumDevices(const GUID& Category, TStringList& Names, TStringList* P
   return count;
 }
 
-bool lm::BindDevice(const GUID& Category, const std::wstring& Identity, ComPtr<IBaseFilter>& Filter) {
-  return BindPicked(Category, Filter, [&Identity](IMoniker* Moniker) {
-    ComPtr<IPropertyBag> bag;
-    if (FAILED(Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()))) ||
-        !bag)
-      return false;
-    ScopedVariant name;
-    return bag->Read(L"FriendlyName", name.Get(), nullptr) == S_OK && DeviceIdentity(Moniker, bag.Get()) == Identity;
-  });
+bool lm::BindDeviceByIdentity(const GUID& Category, const std::wstring& Identity, ComPtr<IBaseFilter>& Filter) {
+  Filter.Reset();
+  if (Identity.empty()) return false;
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return false;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    while (NextMoniker(monikers.Get(), moniker)) {
+      std::wstring name;
+      std::wstring identity;
+      if (!NameAndIdentity(moniker.Get(), name, &identity) || identity != Identity) continue;
+      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) !=
+          S_OK)
+        Filter.Reset();
+      break;
+    }
+  } catch (...) {
+    Filter.Reset();
+  }
+  return Filter != nullptr;
 }
 
 int32_t EnumDevices(const GUID& Category, TStringList*& List) {
@@ -153,8 +153,23 @@ int32_t EnumDevices(const GUID& Category, TStringList*& List) {
 }
 
 bool ChooseDevice(const GUID& Category, int32_t Index, ComPtr<IBaseFilter>& Filter) {
-  int32_t position = 0;
-  return BindPicked(Category, Filter, [&position, Index](IMoniker*) { return position++ == Index; });
+  Filter.Reset();
+  try {
+    ComPtr<IEnumMoniker> monikers = CreateCategoryEnumerator(Category);
+    if (!monikers) return false;
+    monikers->Reset();
+    ComPtr<IMoniker> moniker;
+    for (int32_t position = 0; NextMoniker(monikers.Get(), moniker); ++position) {
+      if (position != Index) continue;
+      if (moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(Filter.ReleaseAndGetAddressOf())) != S_OK)
+        Filter.Reset();
+      break;
+    }
+  } catch (...) {
+    Filter.Reset();
+    return false;
+  }
+  return Filter != nullptr;
 }
 
 void _Box(HDC DC, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, int32_t PenWidth, COLORREF Color) {
