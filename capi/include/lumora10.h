@@ -153,7 +153,7 @@ typedef struct Lm10VideoFormat {
   UINT32 MaximumBitRate;
 } Lm10VideoFormat;
 
-/* An event without arguments: OnDeviceLost, OnVideoDevicesChange, OnEnd. */
+/* An event without arguments: OnDeviceLost, OnVideoDevicesChange, OnRecordError, OnEnd. */
 typedef void(LM10_CALL* Lm10NotifyCallback)(Lm10Control control, void* context);
 
 /* A snapshot: image is a movable global block holding a packed 24-bit DIB (BITMAPINFOHEADER,
@@ -297,6 +297,10 @@ Lm10Result LM10_CALL Lm10RecorderSetFileFormat(Lm10Control control, INT32 fileFo
 Lm10Result LM10_CALL Lm10RecorderGetFileFormat(Lm10Control control, INT32* fileFormat);
 /* Bits per second for the next Lm10Start or Lm10SetStreamFormat. */
 Lm10Result LM10_CALL Lm10RecorderSetBitRate(Lm10Control control, UINT32 bitRate);
+/* The recording stopped because its file could not be written (disk full, file gone): the
+   recorder is then Open with status LM10_ERR_FILE_WRITE, and what was written stays readable.
+   NULL: no callback. */
+Lm10Result LM10_CALL Lm10SetOnRecordError(Lm10Control control, Lm10NotifyCallback callback, void* context);
 
 /* ---- Player ---- */
 

@@ -151,7 +151,7 @@ protected:
 
   // The handlers, at an address that stays while the object moves (the callbacks' context).
   struct Events {
-    NotifyEvent DeviceLost, DevicesChange, End;
+    NotifyEvent DeviceLost, DevicesChange, RecordError, End;
     SnapshotEvent Snapshot;
   };
   Events& Handlers() { return *m_Events; }
@@ -269,6 +269,9 @@ public:
   }
   Lm10Result SetFileFormat(INT32 FileFormat) { return Lm10RecorderSetFileFormat(Handle(), FileFormat); }
   Lm10Result SetBitRate(UINT32 BitRate) { return Lm10RecorderSetBitRate(Handle(), BitRate); }
+  Lm10Result SetOnRecordError(NotifyEvent Handler) {
+    return SetNotify(&Lm10SetOnRecordError, Handlers().RecordError, std::move(Handler));
+  }
 };
 
 class Player : public Control {

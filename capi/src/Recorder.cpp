@@ -1,6 +1,7 @@
-// The recorder's file type and bit rate (its opening is with the camera controls').
+// The recorder's file type, bit rate and write errors (its opening is with the camera controls').
 
 #include "capi/src/Boundary.h"
+#include "capi/src/Events.h"
 #include "lumora10.h"
 
 extern "C" {
@@ -19,6 +20,12 @@ Lm10Result LM10_CALL Lm10RecorderGetFileFormat(Lm10Control control, INT32* fileF
 Lm10Result LM10_CALL Lm10RecorderSetBitRate(Lm10Control control, UINT32 bitRate) {
   return lm10::WriteValue(control, lm10::kRecorder, true,
                           [&](lm10::ControlEntry& entry) { entry.Recorder->SetBitRate(bitRate); });
+}
+
+Lm10Result LM10_CALL Lm10SetOnRecordError(Lm10Control control, Lm10NotifyCallback callback, void* context) {
+  return lm10::WriteValue(control, lm10::kRecorder, true, [&](lm10::ControlEntry& entry) {
+    entry.Recorder->SetOnRecordError(lm10::NotifyHandler(control, callback, context));
+  });
 }
 
 }  // extern "C"
