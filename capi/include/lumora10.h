@@ -203,7 +203,9 @@ Lm10Result LM10_CALL Lm10ShowFilterPages(struct IUnknown* filter, HWND owner);
 Lm10Result LM10_CALL Lm10PreviewCreate(HWND parent, Lm10Control* control);
 Lm10Result LM10_CALL Lm10RecorderCreate(HWND parent, Lm10Control* control);
 Lm10Result LM10_CALL Lm10PlayerCreate(HWND parent, Lm10Control* control);
-/* Closes the control, destroys it and its window; the handle is invalid afterwards. */
+/* Closes the control, destroys it and its window; the handle is invalid afterwards. Refused
+   (LM10_ERR_WRONG_STATE) from the control's own callbacks, and while another call on it runs
+   (from a window procedure that a dialog of that call dispatches to, say). */
 Lm10Result LM10_CALL Lm10Destroy(Lm10Control control);
 
 /* Places the control in another window of its thread (after the old one was destroyed, say). */

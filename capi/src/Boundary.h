@@ -22,12 +22,18 @@ Lm10Result Guarded(Body&& body) noexcept {
 }
 
 // Runs Body with the control that Handle names, when it is of one of Kinds and belongs to the
-// calling thread.
+// calling thread. Body must not destroy the control (Lm10Destroy finds it on its own).
 template <typename Body>
 Lm10Result WithControl(Lm10Control Handle, uint32_t Kinds, Body&& body) noexcept {
   return Guarded([&]() -> Lm10Result {
     ControlEntry* entry = FindControl(Handle, Kinds);
     if (!entry) return LM10_ERR_INVALID_ARGUMENT;
+    // Counted while it runs; the count is dropped however the call ends.
+    struct Running {
+      int& Count;
+      explicit Running(int& Calls) : Count(Calls) { ++Count; }
+      ~Running() { --Count; }
+    } running(entry->CallsRunning);
     return body(*entry);
   });
 }

@@ -36,7 +36,10 @@ struct ControlEntry {
   TVLmPlay* Player = nullptr;
   TVLmCaptureControl* Camera = nullptr;      // the preview or the recorder
   TLmSnapshotPipeline* Snapshots = nullptr;  // the preview or the player
-  // Event handlers of this control running now (Lm10Destroy is refused meanwhile).
+  // Calls of the interface on this control running now, one inside another when a call's modal
+  // loop (a property frame, the version box) dispatches messages; and event handlers of the
+  // control running now. Lm10Destroy is refused while another of either runs.
+  int CallsRunning = 0;
   int HandlersRunning = 0;
 };
 

@@ -54,11 +54,13 @@ Lm10Result LM10_CALL Lm10PlayerCreate(HWND parent, Lm10Control* control) {
 }
 
 Lm10Result LM10_CALL Lm10Destroy(Lm10Control control) {
-  return lm10::WithControl(control, lm10::kAnyControl, [&](lm10::ControlEntry& entry) -> Lm10Result {
-    // A handler of the control is running: the control's own code continues after it.
-    if (entry.HandlersRunning > 0) return LM10_ERR_WRONG_STATE;
-    std::unique_ptr<lm10::ControlEntry> removed = lm10::RemoveControl(control);
-    removed.reset();  // destroying the control closes it
+  return lm10::Guarded([&]() -> Lm10Result {
+    lm10::ControlEntry* entry = lm10::FindControl(control, lm10::kAnyControl);
+    if (!entry) return LM10_ERR_INVALID_ARGUMENT;
+    // A handler of the control, or a call on it whose modal loop dispatched the message that led
+    // here, is running: the control's own code continues after this returns.
+    if (entry->HandlersRunning > 0 || entry->CallsRunning > 0) return LM10_ERR_WRONG_STATE;
+    lm10::RemoveControl(control).reset();  // destroying the control closes it
     return LM10_OK;
   });
 }

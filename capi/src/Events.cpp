@@ -11,7 +11,7 @@ namespace {
 // Counts a handler of the control as running for its lifetime. The control is alive: events
 // come on its thread from its message loop, and it cannot be destroyed while a handler runs.
 class RunningHandler {
- public:
+public:
   explicit RunningHandler(Lm10Control Handle) : m_Entry(FindControl(Handle, kAnyControl)) {
     if (m_Entry) ++m_Entry->HandlersRunning;
   }
@@ -21,7 +21,7 @@ class RunningHandler {
     if (m_Entry) --m_Entry->HandlersRunning;
   }
 
- private:
+private:
   ControlEntry* m_Entry;
 };
 

@@ -171,8 +171,8 @@ const std::vector<Entry>& Entries() {
       {"Lm10RecorderGetFileFormat", kRecorder, [](Lm10Control c) { return Lm10RecorderGetFileFormat(c, &g_Int); },
        [](Lm10Control c) { return Lm10RecorderGetFileFormat(c, nullptr); }},
       {"Lm10RecorderSetBitRate", kRecorder, [](Lm10Control c) { return Lm10RecorderSetBitRate(c, 1000); }, nullptr},
-      {"Lm10SetOnRecordError", kRecorder,
-       [](Lm10Control c) { return Lm10SetOnRecordError(c, nullptr, nullptr); }, nullptr},
+      {"Lm10SetOnRecordError", kRecorder, [](Lm10Control c) { return Lm10SetOnRecordError(c, nullptr, nullptr); },
+       nullptr},
       {"Lm10PlayerOpen", kPlayer, [](Lm10Control c) { return Lm10PlayerOpen(c, L"C:\\none.avi"); },
        [](Lm10Control c) { return Lm10PlayerOpen(c, nullptr); }},
       {"Lm10PlayerStart", kPlayer, [](Lm10Control c) { return Lm10PlayerStart(c, LM10_MODE_SCALE, 1.0); },
@@ -218,7 +218,7 @@ struct Fingerprint {
 };
 
 class CApiBadInput : public ::testing::Test {
- protected:
+protected:
   void SetUp() override { g_Host = m_Host.Handle(); }
 
   // A closed control of each kind, with a few properties changed from their defaults.

@@ -44,10 +44,12 @@ namespace {
 
 // The one closer of this thread's timer, and the windows it closed.
 HWND g_Keep = nullptr;
+std::function<void()> g_BeforeClose;
 std::set<HWND> g_Closed;
 
 BOOL CALLBACK CloseShown(HWND Window, LPARAM) {
   if (Window != g_Keep && IsWindowVisible(Window) && g_Closed.insert(Window).second) {
+    if (g_BeforeClose) g_BeforeClose();
     PostMessageW(Window, WM_COMMAND, IDCANCEL, 0);
     PostMessageW(Window, WM_CLOSE, 0, 0);
   }
@@ -58,13 +60,17 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentTh
 
 }  // namespace
 
-ModalCloser::ModalCloser(HWND Keep) {
+ModalCloser::ModalCloser(HWND Keep, std::function<void()> BeforeClose) {
   g_Keep = Keep;
+  g_BeforeClose = std::move(BeforeClose);
   g_Closed.clear();
   m_Timer = SetTimer(nullptr, 0, 200, &Tick);
 }
 
-ModalCloser::~ModalCloser() { KillTimer(nullptr, m_Timer); }
+ModalCloser::~ModalCloser() {
+  KillTimer(nullptr, m_Timer);
+  g_BeforeClose = nullptr;
+}
 
 int ModalCloser::Closed() const { return static_cast<int>(g_Closed.size()); }
 

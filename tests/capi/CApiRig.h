@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,7 +16,7 @@ namespace capitest {
 
 // A control of the C interface, destroyed at the end of the scope (when still alive).
 class Control {
- public:
+public:
   using Create = Lm10Result(LM10_CALL*)(HWND, Lm10Control*);
   Control(Create Maker, HWND Parent);
   Control(const Control&) = delete;
@@ -26,7 +27,7 @@ class Control {
   INT32 State() const;
   INT32 Status() const;
 
- private:
+private:
   Lm10Control m_Handle = nullptr;
 };
 
@@ -40,17 +41,18 @@ struct CameraLine {
 CameraLine FindTestCamera();
 
 // Closes every window that the calling thread shows besides Keep (a property frame, the version
-// box) a moment after it appears, from a timer of this thread, since those windows are modal.
+// box) a moment after it appears, from a timer of this thread, since those windows are modal;
+// BeforeClose runs first, each time, inside the modal loop.
 class ModalCloser {
- public:
-  explicit ModalCloser(HWND Keep);
+public:
+  explicit ModalCloser(HWND Keep, std::function<void()> BeforeClose = nullptr);
   ModalCloser(const ModalCloser&) = delete;
   ModalCloser& operator=(const ModalCloser&) = delete;
   ~ModalCloser();
   // How many windows it closed.
   int Closed() const;
 
- private:
+private:
   UINT_PTR m_Timer = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <vector>
 
 #include "capi/CApiRig.h"
 #include "lumora10.h"
@@ -125,7 +126,7 @@ TEST(CApiLibrary, VersionTextsAndNames) {
 }
 
 class CApiPreview : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     const CameraLine camera = FindTestCamera();
     ASSERT_GE(camera.Index, 0);
@@ -192,11 +193,15 @@ TEST_F(CApiPreview, FormatsStatesAndSnapshots) {
 TEST_F(CApiPreview, DialogsAndTheVersionBoxAreShownAndClosed) {
   const Lm10Control preview = m_Preview.Handle();
   {
-    ModalCloser closer(m_Host.Handle());
+    // From inside each dialog's modal loop, the application tries to destroy the control whose
+    // call shows the dialog: refused, since that call goes on afterwards.
+    std::vector<Lm10Result> destroyed;
+    ModalCloser closer(m_Host.Handle(), [&] { destroyed.push_back(Lm10Destroy(preview)); });
     EXPECT_EQ(Lm10ShowFilterDialog(preview), LM10_OK);
     EXPECT_EQ(Lm10ShowCapturePinDialog(preview), LM10_OK);
     EXPECT_EQ(Lm10About(preview), LM10_OK);
     EXPECT_EQ(closer.Closed(), 3);
+    EXPECT_EQ(destroyed, std::vector<Lm10Result>(3, LM10_ERR_WRONG_STATE));
   }
   EXPECT_EQ(m_Preview.State(), LM10_STATE_OPEN);
   ASSERT_EQ(Lm10Start(preview, LM10_MODE_STRETCH), LM10_OK);
