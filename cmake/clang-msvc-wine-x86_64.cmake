@@ -21,12 +21,10 @@ if(NOT EXISTS ${lm_wine_include}/msvcrt/stdio.h OR NOT EXISTS ${lm_wine_lib}/lib
   message(FATAL_ERROR "clang-msvc-wine toolchain: Wine's headers and import libraries are needed (package libwine-dev)")
 endif()
 
-# The C runtime and Windows headers, ahead of clang's own (which fill in the compiler's
-# intrinsics): as with the Microsoft compiler, the runtime's headers are the C library's.
-execute_process(COMMAND ${CMAKE_C_COMPILER} -print-resource-dir OUTPUT_VARIABLE lm_clang_resources
-                OUTPUT_STRIP_TRAILING_WHITESPACE)
-set(CMAKE_C_FLAGS_INIT
-  "-nostdinc -isystem ${lm_wine_include}/msvcrt -isystem ${lm_wine_include}/windows -isystem ${lm_clang_resources}/include")
+# The C runtime and Windows headers, as the system's: CMake adds them to every compile (as system
+# folders, after the project's own), so that flags a project gives leave them in place. Clang's
+# own headers (the compiler's intrinsics) follow them.
+set(CMAKE_C_STANDARD_INCLUDE_DIRECTORIES ${lm_wine_include}/msvcrt ${lm_wine_include}/windows)
 
 # The runtime as a DLL (/MD): ucrtbase.dll and vcruntime140.dll, for every configuration (there
 # is no debug runtime here).
