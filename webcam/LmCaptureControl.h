@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "webcam/LmCameraSettings.h"
 #include "webcam/LmVideoSurface.h"
 
 class LMWEBCAM_API TVLmCaptureControl : public TVLmVideoControl {
@@ -34,6 +35,34 @@ public:
   // there becomes the current format and selects the matching list entry).
   bool ShowFilterDialog();
   bool ShowCapturePinDialog();
+
+  // ---- The device's image and camera settings (webcam/LmCameraSettings.h) ----
+  // Allowed while the control is open (Open, running, paused or stopped); a change shows in the
+  // running picture. Refused with 11 while closed, 5 for a Setting outside the enumeration, and
+  // 205 (LMERR_NOT_SUPPORTED) when the device has no such setting: no such interface or property,
+  // or a range it reports that cannot be (Min above Max, a Step of 0 or less).
+  //
+  // The range the device reports; a default outside it is given clamped into it.
+  bool GetCameraSettingRange(TVLmCameraSetting Setting, TLmCameraSettingRange& Range);
+  // The value the device uses now, and whether it chooses it itself: always read from the
+  // device, never a value remembered or asked for.
+  bool GetCameraSetting(TVLmCameraSetting Setting, int32_t& Value, bool& Auto);
+  // Sets the value by hand (the setting becomes manual). A value outside the range is refused
+  // with 5 before the device sees it; 205 where the setting cannot be set by hand; 2 when the
+  // device refuses the value. The device may round it to its step: GetCameraSetting then reads
+  // what it applied.
+  bool SetCameraSetting(TVLmCameraSetting Setting, int32_t Value);
+  // Hands the setting back to the device (automatic); 205 where it cannot be automatic.
+  bool SetCameraSettingAuto(TVLmCameraSetting Setting);
+  // Every setting the device has, one line each ("\r\n" after each), "Name=Value" or
+  // "Name=auto", Name as in the enumeration without "vlm" ("Exposure=-6", "Focus=auto"): keep it
+  // per device (VideoDevicePaths) to restore the device's settings later. Empty while closed
+  // (11), or when the device has none.
+  std::wstring CameraSettings();
+  // Applies such a text, line by line. A line naming a setting the device lacks is skipped; a
+  // malformed line or an unknown name is refused with 5; every other line is applied even after
+  // a refusal, and the result is false with the code of the first refusal.
+  bool SetCameraSettings(const std::wstring& Text);
 
   TStringList* VideoDevices() const { return m_VideoDevices.get(); }
   // The identities of the devices in VideoDevices, line for line: each device's "DevicePath",
@@ -171,6 +200,11 @@ protected:
   TNotifyEvent FOnVideoDevicesChange;
 
 private:
+  // The device's range for Setting, checked: 0, or the code to refuse with (11, 5, 205, 2).
+  int16_t ReadSettingRange(TVLmCameraSetting Setting, TLmCameraSettingRange& Range);
+  // One line of a settings text applied: 0, or the code it was refused with.
+  int16_t ApplySettingLine(const std::wstring& Line);
+
   // Fills VideoDevices and VideoDevicePaths afresh; the number of devices.
   int32_t RefreshDevices();
   void UnregisterDeviceNotifications();

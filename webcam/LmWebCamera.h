@@ -75,6 +75,7 @@ constexpr int16_t LMERR_INACTIVE = 201;            // the multimedia runtime mar
 constexpr int16_t LMERR_NO_DEVICE = 202;           // no video capture device, or the index names none
 constexpr int16_t LMERR_BUILD_GRAPH = 203;         // building the media graph failed
 constexpr int16_t LMERR_DEVICE_LOST = 204;         // the open device was removed, or its stream failed
+constexpr int16_t LMERR_NOT_SUPPORTED = 205;       // the device does not offer this setting
 constexpr int16_t LMERR_FILE_WRITE = 206;          // the output file could not be written
 
 // Private messages of a component's window. Both handlers set the message result to 0.
