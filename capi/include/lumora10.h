@@ -101,6 +101,27 @@ typedef INT32 Lm10Result;
 #define LM10_FILE_AVI 0
 #define LM10_FILE_ASF 1
 
+/* A camera's image and camera settings (Lm10GetCameraSetting, ...): the device's video processing
+   amplifier's (IAMVideoProcAmp), then its camera control's (IAMCameraControl), in those
+   interfaces' order. */
+#define LM10_SETTING_BRIGHTNESS 0
+#define LM10_SETTING_CONTRAST 1
+#define LM10_SETTING_HUE 2
+#define LM10_SETTING_SATURATION 3
+#define LM10_SETTING_SHARPNESS 4
+#define LM10_SETTING_GAMMA 5
+#define LM10_SETTING_COLOR_ENABLE 6
+#define LM10_SETTING_WHITE_BALANCE 7
+#define LM10_SETTING_BACKLIGHT_COMPENSATION 8
+#define LM10_SETTING_GAIN 9
+#define LM10_SETTING_PAN 10
+#define LM10_SETTING_TILT 11
+#define LM10_SETTING_ROLL 12
+#define LM10_SETTING_ZOOM 13
+#define LM10_SETTING_EXPOSURE 14
+#define LM10_SETTING_IRIS 15
+#define LM10_SETTING_FOCUS 16
+
 /* Colours: an RGB value 0x00BBGGRR (the RGB macro), or LM10_COLOR_SYSTEM | COLOR_x for a
    system colour. */
 #define LM10_COLOR_SYSTEM ((INT32)0x80000000)
@@ -152,6 +173,19 @@ typedef struct Lm10VideoFormat {
   UINT32 MinimumBitRate;
   UINT32 MaximumBitRate;
 } Lm10VideoFormat;
+
+/* What a device reports for one setting (Lm10GetCameraSettingRange): Min to Max, both included,
+   in steps of Step from Min; the default value; whether the device can choose the value itself
+   (auto) and whether it can be set by hand. Set Size to sizeof(Lm10CameraSettingRange). */
+typedef struct Lm10CameraSettingRange {
+  UINT32 Size;
+  INT32 Min;
+  INT32 Max;
+  INT32 Step;
+  INT32 Default;
+  BOOL CanAuto;
+  BOOL CanManual;
+} Lm10CameraSettingRange;
 
 /* An event without arguments: OnDeviceLost, OnVideoDevicesChange, OnRecordError, OnEnd. */
 typedef void(LM10_CALL* Lm10NotifyCallback)(Lm10Control control, void* context);
@@ -285,6 +319,22 @@ Lm10Result LM10_CALL Lm10SetFrameRate(Lm10Control control, double frameRate);
 /* The device's property pages, and its capture pin's format pages, modally. */
 Lm10Result LM10_CALL Lm10ShowFilterDialog(Lm10Control control);
 Lm10Result LM10_CALL Lm10ShowCapturePinDialog(Lm10Control control);
+
+/* The device's image and camera settings (LM10_SETTING_...), while the control is open: the
+   range it reports; the value it uses now and whether it chooses it itself (read from the
+   device, never remembered); a value set by hand (LM10_ERR_OUT_OF_RANGE outside the range; the
+   device may round it to its step); the setting handed back to the device. A device without the
+   setting gives LM10_ERR_NOT_SUPPORTED. */
+Lm10Result LM10_CALL Lm10GetCameraSettingRange(Lm10Control control, INT32 setting, Lm10CameraSettingRange* range);
+Lm10Result LM10_CALL Lm10GetCameraSetting(Lm10Control control, INT32 setting, INT32* value, BOOL* isAuto);
+Lm10Result LM10_CALL Lm10SetCameraSetting(Lm10Control control, INT32 setting, INT32 value);
+Lm10Result LM10_CALL Lm10SetCameraSettingAuto(Lm10Control control, INT32 setting);
+/* Every setting the device has as text, one "Name=Value" or "Name=auto" line each
+   ("Exposure=-6\r\nFocus=auto\r\n"), to keep per device path and give back to
+   Lm10SetCameraSettings after opening it again. Lines naming settings the device lacks are
+   skipped; a malformed line gives LM10_ERR_OUT_OF_RANGE, and the other lines apply all the same. */
+Lm10Result LM10_CALL Lm10GetCameraSettings(Lm10Control control, wchar_t* buffer, UINT32 capacity, UINT32* needed);
+Lm10Result LM10_CALL Lm10SetCameraSettings(Lm10Control control, const wchar_t* text);
 
 /* The open device was lost (the control is then Open with status LM10_ERR_DEVICE_LOST), and a
    video capture device arrived or went (the device list was refilled). NULL: no callback. */

@@ -236,6 +236,24 @@ public:
     return format;
   }
   Lm10Result SetFrameRate(double FrameRate) { return Lm10SetFrameRate(Handle(), FrameRate); }
+  // The device's settings (LM10_SETTING_...).
+  Lm10Result GetCameraSettingRange(INT32 Setting, Lm10CameraSettingRange& Range) const {
+    Range.Size = sizeof(Range);
+    return Lm10GetCameraSettingRange(Handle(), Setting, &Range);
+  }
+  Lm10Result GetCameraSetting(INT32 Setting, INT32& Value, bool& Auto) const {
+    BOOL automatic = FALSE;
+    const Lm10Result result = Lm10GetCameraSetting(Handle(), Setting, &Value, &automatic);
+    Auto = automatic != FALSE;
+    return result;
+  }
+  Lm10Result SetCameraSetting(INT32 Setting, INT32 Value) { return Lm10SetCameraSetting(Handle(), Setting, Value); }
+  Lm10Result SetCameraSettingAuto(INT32 Setting) { return Lm10SetCameraSettingAuto(Handle(), Setting); }
+  std::wstring CameraSettings(Lm10Result* Result = nullptr) const {
+    return detail::ReadString(
+        [this](wchar_t* b, UINT32 c, UINT32* n) { return Lm10GetCameraSettings(Handle(), b, c, n); }, Result);
+  }
+  Lm10Result SetCameraSettings(const std::wstring& Text) { return Lm10SetCameraSettings(Handle(), Text.c_str()); }
   Lm10Result ShowFilterDialog() { return Lm10ShowFilterDialog(Handle()); }
   Lm10Result ShowCapturePinDialog() { return Lm10ShowCapturePinDialog(Handle()); }
   Lm10Result SetOnDeviceLost(NotifyEvent Handler) {

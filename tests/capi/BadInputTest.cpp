@@ -162,6 +162,27 @@ const std::vector<Entry>& Entries() {
        [](Lm10Control c) { return Lm10ShowFilterDialog(c); }, LM10_ERR_WRONG_STATE},
       {"Lm10ShowCapturePinDialog", kCamera, [](Lm10Control c) { return Lm10ShowCapturePinDialog(c); },
        [](Lm10Control c) { return Lm10ShowCapturePinDialog(c); }, LM10_ERR_WRONG_STATE},
+      {"Lm10GetCameraSettingRange", kCamera,
+       [](Lm10Control c) {
+         Lm10CameraSettingRange range{sizeof(range)};
+         return Lm10GetCameraSettingRange(c, LM10_SETTING_ZOOM, &range);
+       },
+       [](Lm10Control c) {
+         Lm10CameraSettingRange range{sizeof(range)};
+         return Lm10GetCameraSettingRange(c, LM10_SETTING_FOCUS + 1, &range);
+       }},
+      {"Lm10GetCameraSetting", kCamera,
+       [](Lm10Control c) { return Lm10GetCameraSetting(c, LM10_SETTING_ZOOM, &g_Int, &g_Bool); },
+       [](Lm10Control c) { return Lm10GetCameraSetting(c, LM10_SETTING_ZOOM, &g_Int, nullptr); }},
+      {"Lm10SetCameraSetting", kCamera, [](Lm10Control c) { return Lm10SetCameraSetting(c, LM10_SETTING_ZOOM, 100); },
+       [](Lm10Control c) { return Lm10SetCameraSetting(c, -1, 100); }},
+      {"Lm10SetCameraSettingAuto", kCamera,
+       [](Lm10Control c) { return Lm10SetCameraSettingAuto(c, LM10_SETTING_FOCUS); },
+       [](Lm10Control c) { return Lm10SetCameraSettingAuto(c, LM10_SETTING_FOCUS); }, LM10_ERR_WRONG_STATE},
+      {"Lm10GetCameraSettings", kCamera, [](Lm10Control c) { return Lm10GetCameraSettings(c, g_Text, 64, &g_Needed); },
+       [](Lm10Control c) { return Lm10GetCameraSettings(c, nullptr, 64, &g_Needed); }},
+      {"Lm10SetCameraSettings", kCamera, [](Lm10Control c) { return Lm10SetCameraSettings(c, L"Focus=auto"); },
+       [](Lm10Control c) { return Lm10SetCameraSettings(c, nullptr); }},
       {"Lm10SetOnDeviceLost", kCamera, [](Lm10Control c) { return Lm10SetOnDeviceLost(c, nullptr, nullptr); }, nullptr},
       {"Lm10SetOnVideoDevicesChange", kCamera,
        [](Lm10Control c) { return Lm10SetOnVideoDevicesChange(c, nullptr, nullptr); }, nullptr},

@@ -190,6 +190,29 @@ TEST_F(CApiPreview, FormatsStatesAndSnapshots) {
   EXPECT_EQ(Lm10Close(preview), LM10_ERR_WRONG_STATE);
 }
 
+// The test camera "Lumora Test Camera" offers no focus, zoom or exposure: the device's answer
+// comes through as "not supported", a text names none of them, and lines for them are skipped.
+TEST_F(CApiPreview, CameraSettingsTheCameraLacksAreNotSupported) {
+  const Lm10Control preview = m_Preview.Handle();
+  Lm10CameraSettingRange range{sizeof(range)};
+  EXPECT_EQ(Lm10GetCameraSettingRange(preview, LM10_SETTING_FOCUS, &range), LM10_ERR_NOT_SUPPORTED);
+  INT32 value = 0;
+  BOOL automatic = FALSE;
+  EXPECT_EQ(Lm10GetCameraSetting(preview, LM10_SETTING_ZOOM, &value, &automatic), LM10_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(Lm10SetCameraSetting(preview, LM10_SETTING_ZOOM, 100), LM10_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(Lm10SetCameraSettingAuto(preview, LM10_SETTING_EXPOSURE), LM10_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(m_Preview.Status(), LM10_ERR_NOT_SUPPORTED);
+  UINT32 needed = 0;
+  ASSERT_EQ(Lm10GetCameraSettings(preview, nullptr, 0, &needed), LM10_OK);
+  std::wstring text(needed, L'#');
+  ASSERT_EQ(Lm10GetCameraSettings(preview, text.data(), needed, nullptr), LM10_OK);
+  EXPECT_EQ(text.find(L"Focus"), std::wstring::npos);
+  EXPECT_EQ(Lm10SetCameraSettings(preview, L"Focus=120\r\nZoom=auto\r\n"), LM10_OK);
+  EXPECT_EQ(Lm10SetCameraSettings(preview, L"Focus=120\r\nSharpen=3\r\n"), LM10_ERR_OUT_OF_RANGE);
+  ASSERT_EQ(Lm10Close(preview), LM10_OK);
+  EXPECT_EQ(Lm10GetCameraSettingRange(preview, LM10_SETTING_FOCUS, &range), LM10_ERR_WRONG_STATE);
+}
+
 TEST_F(CApiPreview, DialogsAndTheVersionBoxAreShownAndClosed) {
   const Lm10Control preview = m_Preview.Handle();
   {
