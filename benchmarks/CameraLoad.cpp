@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "benchmarks/BenchSupport.h"
-#include "benchmarks/RawGraph.h"
+#include "benchmarks/RawProgram.h"
 
 namespace bench {
 namespace {
@@ -15,8 +15,8 @@ constexpr double kSustainedShare = 0.9;  // delivered / requested for a rate to 
 LoadRow MeasureLoad(const CameraFormat& Format, DWORD Milliseconds) {
   LoadRow row;
   row.Requested = Format.Rate;
-  RawGraph graph;
-  RawGraphPlan plan;
+  RawProgram graph;
+  RawProgramPlan plan;
   plan.Format = Format;
   if (!graph.Build(plan)) {
     row.Failure = graph.Failure;

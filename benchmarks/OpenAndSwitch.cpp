@@ -5,7 +5,7 @@
 
 #include "benchmarks/BenchSupport.h"
 #include "benchmarks/PreviewRig.h"
-#include "benchmarks/RawGraph.h"
+#include "benchmarks/RawProgram.h"
 
 namespace bench {
 namespace {
@@ -30,8 +30,8 @@ bool RecordFirstPicture(TimingSeries& Series, double StartMs, SnapshotResult Res
   return true;
 }
 
-RawGraphPlan ShownPlan(HWND Host, const RECT& View, const CameraFormat& Format) {
-  RawGraphPlan plan;
+RawProgramPlan ShownPlan(HWND Host, const RECT& View, const CameraFormat& Format) {
+  RawProgramPlan plan;
   plan.Format = Format;
   plan.Owner = Host;
   plan.View = View;
@@ -51,7 +51,7 @@ void OpenControl(HWND Host, const RECT& View, const CameraFormat& Format, Timing
 }
 
 void OpenRaw(HWND Host, const RECT& View, const CameraFormat& Format, TimingSeries& Series) {
-  RawGraph graph;
+  RawProgram graph;
   SnapshotFigures figures;
   const double start = NowMs();
   if (!graph.Build(ShownPlan(Host, View, Format)) || !graph.Run()) {
@@ -98,7 +98,7 @@ void SwitchControl(HWND Host, const RECT& View, std::vector<SwitchRow>& Rows, in
 }
 
 void SwitchRaw(HWND Host, const RECT& View, std::vector<SwitchRow>& Rows, int Runs) {
-  RawGraph graph;
+  RawProgram graph;
   const auto take = [&](SnapshotFigures& Figures) { return graph.Snapshot(kFirstPictureTimeoutMs, Figures); };
   SnapshotFigures figures;
   if (!graph.Build(ShownPlan(Host, View, Rows[0].From)) || !graph.Run() || take(figures) != SnapshotResult::Delivered) {

@@ -4,7 +4,7 @@
 
 #include "benchmarks/BenchSupport.h"
 #include "benchmarks/PreviewRig.h"
-#include "benchmarks/RawGraph.h"
+#include "benchmarks/RawProgram.h"
 
 namespace bench {
 namespace {
@@ -66,8 +66,8 @@ CostRun MeasureControl(HWND Host, const RECT& View, const CameraFormat& Format, 
 }
 
 CostRun MeasureRaw(HWND Host, const RECT& View, const CameraFormat& Format, bool Capture, DWORD Milliseconds) {
-  RawGraph graph;
-  RawGraphPlan plan;
+  RawProgram graph;
+  RawProgramPlan plan;
   plan.Format = Format;
   plan.Owner = Host;
   plan.View = View;

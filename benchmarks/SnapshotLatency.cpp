@@ -5,7 +5,7 @@
 
 #include "benchmarks/BenchSupport.h"
 #include "benchmarks/PreviewRig.h"
-#include "benchmarks/RawGraph.h"
+#include "benchmarks/RawProgram.h"
 
 namespace bench {
 namespace {
@@ -54,8 +54,8 @@ LatencySeries MeasureControlLatency(const LatencyPlan& Plan, std::mt19937& Rando
 LatencySeries MeasureRawLatency(const LatencyPlan& Plan, std::mt19937& Random) {
   LatencySeries series;
   series.Requested = Plan.Snapshots;
-  RawGraph graph;
-  RawGraphPlan plan;
+  RawProgram graph;
+  RawProgramPlan plan;
   plan.Format = Plan.Format;
   plan.Owner = Plan.Host;
   plan.View = Plan.View;

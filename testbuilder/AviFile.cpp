@@ -77,7 +77,9 @@ HRESULT AviFile::Open(const std::wstring& Name, bool Truncate, const AM_MEDIA_TY
   m_LargestChunk = 0;
   m_Size = 0;
   m_MoviEnd = 0;
-  const HRESULT hr = WriteHeaders();
+  m_Written = 0;
+  m_DiskFull = false;
+  const HRESULT hr = WriteHeaders(false);
   if (FAILED(hr)) {
     CloseHandle(m_File);
     m_File = INVALID_HANDLE_VALUE;
@@ -126,7 +128,7 @@ HRESULT AviFile::Complete() {
   if (SUCCEEDED(hr) && !m_Index.empty())
     hr = Append(m_Index.data(), static_cast<DWORD>(m_Index.size() * sizeof(IndexEntry)));
   // The headers again, now with the frame count and the sizes.
-  if (SUCCEEDED(hr)) hr = WriteHeaders();
+  if (SUCCEEDED(hr)) hr = WriteHeaders(true);
   // A file written over (not truncated) may have been longer: it ends where the RIFF ends.
   LARGE_INTEGER end;
   end.QuadPart = static_cast<LONGLONG>(m_Size);
@@ -137,7 +139,7 @@ HRESULT AviFile::Complete() {
   return hr;
 }
 
-HRESULT AviFile::WriteHeaders() {
+HRESULT AviFile::WriteHeaders(bool Final) {
   const DWORD frames = static_cast<DWORD>(m_Index.size());
   const LONG height = m_Bitmap.biHeight < 0 ? -m_Bitmap.biHeight : m_Bitmap.biHeight;
   // Rate / scale = frames per second, as an exact fraction of 10000000 / interval.
@@ -155,7 +157,7 @@ HRESULT AviFile::WriteHeaders() {
   main.cb = sizeof(AVIMAINHEADER) - 8;
   main.dwMicroSecPerFrame = static_cast<DWORD>(m_FrameInterval / 10);
   main.dwMaxBytesPerSec = static_cast<DWORD>((static_cast<ULONGLONG>(bufferSize) * 10000000) / m_FrameInterval);
-  main.dwFlags = AVIF_HASINDEX | AVIF_ISINTERLEAVED;
+  main.dwFlags = Final ? AVIF_HASINDEX | AVIF_ISINTERLEAVED : AVIF_ISINTERLEAVED;
   main.dwTotalFrames = frames;
   main.dwStreams = 1;
   main.dwSuggestedBufferSize = bufferSize;
@@ -186,26 +188,32 @@ HRESULT AviFile::WriteHeaders() {
   out.End(strl);
   out.End(hdrl);
 
-  // "movi" covers the frame chunks, which end where the index begins.
+  // "movi" covers the frame chunks, which end where the index begins; RIFF covers everything
+  // written. While the file is being written, both are 0: they run to the end of the file.
   out.Dword(Fcc('L', 'I', 'S', 'T'));
   const DWORD headerSize = static_cast<DWORD>(out.Data().size() + 8);
   const ULONGLONG frameBytes = m_MoviEnd > headerSize ? m_MoviEnd - headerSize : 0;
-  out.Dword(static_cast<DWORD>(4 + frameBytes));
+  out.Dword(Final ? static_cast<DWORD>(4 + frameBytes) : 0);
   out.Dword(Fcc('m', 'o', 'v', 'i'));
-  // RIFF covers everything written; while opening, that is the headers alone.
   std::vector<BYTE>& data = out.Data();
-  const DWORD riffSize = static_cast<DWORD>(std::max<ULONGLONG>(m_Size, data.size()) - 8);
+  const DWORD riffSize = Final ? static_cast<DWORD>(m_Size - 8) : 0;
   std::memcpy(data.data() + riff, &riffSize, sizeof(riffSize));
   m_HeaderSize = static_cast<DWORD>(data.size());
   return WriteAt(0, data.data(), static_cast<DWORD>(data.size()));
 }
 
 HRESULT AviFile::WriteAt(ULONGLONG Offset, const void* Data, DWORD Size) {
+  if (m_DiskFull || Size > m_WriteLimit - std::min(m_Written, m_WriteLimit)) {
+    m_DiskFull = true;
+    return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+  }
   LARGE_INTEGER position;
   position.QuadPart = static_cast<LONGLONG>(Offset);
   if (!SetFilePointerEx(m_File, position, nullptr, FILE_BEGIN)) return LastError();
   DWORD written = 0;
-  if (!WriteFile(m_File, Data, Size, &written, nullptr)) return LastError();
+  const BOOL wrote = WriteFile(m_File, Data, Size, &written, nullptr);
+  m_Written += written;
+  if (!wrote) return LastError();
   return written == Size ? S_OK : E_FAIL;
 }
 

@@ -35,7 +35,8 @@ STDMETHODIMP AviWriterFilter::QueryInterface(REFIID riid, void** ppv) {
   if (lmcam::AnswerInterface<IPersist>(static_cast<IBaseFilter*>(this), riid, ppv) ||
       lmcam::AnswerInterface<IMediaFilter>(this, riid, ppv) || lmcam::AnswerInterface<IBaseFilter>(this, riid, ppv) ||
       lmcam::AnswerInterface<IFileSinkFilter>(this, riid, ppv) ||
-      lmcam::AnswerInterface<IFileSinkFilter2>(this, riid, ppv))
+      lmcam::AnswerInterface<IFileSinkFilter2>(this, riid, ppv) ||
+      lmcam::AnswerInterface<ILmAviWriterDiskFull>(this, riid, ppv))
     return S_OK;
   return E_NOINTERFACE;
 }
@@ -80,6 +81,7 @@ HRESULT AviWriterFilter::PauseFromStopped() {
     const HRESULT hr = m_File.Open(name, overwrite, type.Get());
     if (FAILED(hr)) return hr;
     m_TemporalCompression = type.Get().bTemporalCompression != FALSE;
+    m_WriteFailureReported = false;
   }
   SetState(State_Paused);
   return S_OK;
@@ -215,18 +217,44 @@ STDMETHODIMP AviWriterFilter::GetMode(DWORD* pdwFlags) {
   return S_OK;
 }
 
+STDMETHODIMP AviWriterFilter::FailWritesAfter(ULONGLONG Bytes) {
+  std::lock_guard stream(m_StreamLock);
+  m_File.FailWritesAfter(Bytes);
+  return S_OK;
+}
+
 HRESULT AviWriterFilter::WriteSample(IMediaSample* Sample) {
   BYTE* data = nullptr;
   HRESULT hr = Sample->GetPointer(&data);
   if (FAILED(hr)) return hr;
   const long length = Sample->GetActualDataLength();
   if (length < 0) return E_INVALIDARG;
-  std::lock_guard stream(m_StreamLock);
-  if (m_State == State_Stopped) return VFW_E_WRONG_STATE;
-  // Paused without a connection: there is no file to write into.
-  if (!m_File.IsOpen()) return VFW_E_NOT_CONNECTED;
-  const bool key = Sample->IsSyncPoint() == S_OK || !m_TemporalCompression;
-  return m_File.WriteFrame(data, static_cast<DWORD>(length), key);
+  bool firstFailure = false;
+  {
+    std::lock_guard stream(m_StreamLock);
+    if (m_State == State_Stopped) return VFW_E_WRONG_STATE;
+    // Paused without a connection: there is no file to write into.
+    if (!m_File.IsOpen()) return VFW_E_NOT_CONNECTED;
+    const bool key = Sample->IsSyncPoint() == S_OK || !m_TemporalCompression;
+    hr = m_File.WriteFrame(data, static_cast<DWORD>(length), key);
+    firstFailure = FAILED(hr) && !m_WriteFailureReported;
+    if (firstFailure) m_WriteFailureReported = true;
+  }
+  // As a renderer whose Receive fails does: the graph's owner hears of it, with the failure.
+  if (firstFailure) ReportWriteFailure(hr);
+  return hr;
+}
+
+void AviWriterFilter::ReportWriteFailure(HRESULT Error) {
+  ComPtr<IFilterGraph> graph;
+  {
+    std::lock_guard lock(m_StateLock);
+    graph = m_Graph;
+  }
+  ComPtr<IMediaEventSink> events;
+  if (graph &&
+      SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(events.GetAddressOf()))))
+    events->Notify(EC_ERRORABORT, Error, 0);
 }
 
 }  // namespace lmbuilder

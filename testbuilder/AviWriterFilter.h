@@ -1,8 +1,8 @@
 #pragma once
 
 // The AVI File Writer: a renderer filter with one input pin that writes the video it receives
-// into an AVI file (AviFile), and IFileSinkFilter2 to name the file and set its mode. See
-// LmTestCaptureBuilder.h for its behaviour.
+// into an AVI file (AviFile), IFileSinkFilter2 to name the file and set its mode, and the
+// tests' full-disk switch ILmAviWriterDiskFull. See LmTestCaptureBuilder.h for its behaviour.
 //
 // Locking, as a live source does it: the lock that answers questions is never held across disk
 // I/O. Three locks, always taken in this order:
@@ -27,6 +27,7 @@
 #include <string>
 
 #include "testbuilder/AviFile.h"
+#include "testbuilder/LmTestCaptureBuilder.h"
 #include "testcam/ComObject.h"
 #include "testcam/MediaType.h"
 
@@ -34,7 +35,7 @@ namespace lmbuilder {
 
 class AviWriterPin;
 
-class AviWriterFilter : public IBaseFilter, public IFileSinkFilter2 {
+class AviWriterFilter : public IBaseFilter, public IFileSinkFilter2, public ILmAviWriterDiskFull {
 public:
   using PrimaryInterface = IBaseFilter;
 
@@ -70,11 +71,14 @@ public:
   STDMETHODIMP SetMode(DWORD dwFlags) override;
   STDMETHODIMP GetMode(DWORD* pdwFlags) override;
 
+  // ILmAviWriterDiskFull
+  STDMETHODIMP FailWritesAfter(ULONGLONG Bytes) override;
+
   // For the pin.
   std::mutex& StateLock() { return m_StateLock; }
   FILTER_STATE State() const { return m_State.load(); }
   // Writes one sample into the file (takes the stream lock only); VFW_E_WRONG_STATE while
-  // stopped.
+  // stopped. The first sample of a file that cannot be written is reported to the graph.
   HRESULT WriteSample(IMediaSample* Sample);
 
 protected:
@@ -85,6 +89,9 @@ private:
   // Stopped -> Paused: opens the file for the connected type, if any (under m_StateChange).
   HRESULT PauseFromStopped();
   void SetState(FILTER_STATE State);  // under m_StateChange, and m_StreamLock to or from Stopped
+  // Sends EC_ERRORABORT with Error to the graph, if the filter is in one (takes no lock of the
+  // stream's).
+  void ReportWriteFailure(HRESULT Error);
 
   std::unique_ptr<lmcam::ComPart<AviWriterPin>> m_Pin;  // fixed after construction
 
@@ -101,10 +108,12 @@ private:
   lmcam::MediaType m_FileType;      // given with the file name, if any
   DWORD m_Mode = 0;                 // 0 or AM_FILE_OVERWRITE
 
-  // Under m_StreamLock: the file, open from Stopped -> Paused until Stop, and whether its
-  // frames may depend on others (else every frame is a key frame).
+  // Under m_StreamLock: the file, open from Stopped -> Paused until Stop, whether its frames
+  // may depend on others (else every frame is a key frame), and whether a frame that could not
+  // be written was reported.
   AviFile m_File;
   bool m_TemporalCompression = false;
+  bool m_WriteFailureReported = false;  // for the file open now
 };
 
 }  // namespace lmbuilder

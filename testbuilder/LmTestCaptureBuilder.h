@@ -40,25 +40,46 @@
 //     be opened for writing (it opens the file to see, and deletes it again if it made it), so
 //     SetOutputFileName refuses it as well;
 //   - Stopped -> Paused opens the file: in overwrite mode truncated, otherwise written over
-//     from its start; a file that cannot be opened then fails the Pause (and so the graph's
-//     Run). Wine's graph does not undo such a Run: it leaves the filters that did pause paused
-//     and itself stopped, so its Stop does nothing and its release never ends; stop each
-//     filter (IBaseFilter::Stop) before releasing it;
+//     from its start; a file that cannot be opened (or whose headers cannot be written) then
+//     fails the Pause (and so the graph's Run). Wine's graph does not undo such a Run: it
+//     leaves the filters that did pause paused and itself stopped, so its Stop does nothing and
+//     its release never ends; stop each filter (IBaseFilter::Stop) before releasing it;
+//   - the headers written when the file is opened are those of a file still being written:
+//     the RIFF and "movi" sizes 0 (to the end of the file), no index flag, no frame count, so
+//     that a reader scans the frames of a file that was never completed;
 //   - Stop completes the file (index, frame counts, sizes) and closes it, whatever order the
-//     graph stops its filters in; Run after Stop writes it anew from its start;
+//     graph stops its filters in, and answers the failure of those finishing writes, if any;
+//     Run after Stop writes it anew from its start;
 //   - the stream's rate is 10000000 / AvgTimePerFrame of the connected format; frames arrive
 //     as the source delivers them (a dropped frame shortens the file, it leaves no gap);
-//   - the file stops growing at 1 GiB (the RIFF size limit of AVI 1.0 readers): later samples
-//     are refused with E_FAIL.
+//   - a frame that cannot be written fails Receive with the failure, as a renderer does: a
+//     write that fails with its Win32 error (HRESULT_FROM_WIN32), and E_FAIL once the file
+//     would grow past 1 GiB (the RIFF size limit of AVI 1.0 readers). The first such failure
+//     of a file is sent to the graph as EC_ERRORABORT with the HRESULT as param1 (param2 0);
+//     later frames fail the same way without another event. What was written before stays
+//     readable (see the headers above);
 //   - a frame being written (Receive) holds up only what needs the file: Stop, which waits for
 //     it and completes the file, and Pause from Stopped, which opens it. GetState, Pause and
 //     Run between Paused and Running, ConnectedTo and the other questions answer meanwhile;
 //   - no C++ exception leaves a method of the builder or the writer: running out of memory
 //     (the index grows with every frame) answers E_OUTOFMEMORY, anything else E_FAIL.
+//
+// A full disk, for tests of a recording whose file cannot be written: the writer's interface
+// ILmAviWriterDiskFull (below), reached by QueryInterface on the writer (the filter that
+// SetOutputFileName hands out, or the one a test finds in the graph by kLmAviFileWriterName).
+//   FailWritesAfter(Bytes)  from the call on, a write to the file that would take the bytes
+//                           written to it since it was opened past Bytes writes nothing and
+//                           fails with HRESULT_FROM_WIN32(ERROR_DISK_FULL), as on a full disk,
+//                           and so does every later write to that file: frames (Receive and
+//                           EC_ERRORABORT, as above), the index and the final headers (Stop).
+//                           It holds for the file open at the call and for every file opened
+//                           later, each counted from its opening (headers included), until it
+//                           is called again; kLmAviWriteUnlimited turns it off. S_OK.
 
 #include <windows.h>
 
 #include <guiddef.h>
+#include <unknwn.h>
 
 // {BF87B6E1-8C27-11D0-B3F0-00AA003761C5}: the platform's capture graph builder class.
 inline constexpr GUID CLSID_LmCaptureGraphBuilder2 = {
@@ -75,3 +96,19 @@ inline constexpr wchar_t kLmAsfWriterName[] = L"WM ASF Writer";
 
 // Largest file the AVI File Writer writes.
 inline constexpr unsigned long long kLmAviMaxFileSize = 1ull << 30;
+
+// The writer's full-disk switch (see above).
+// {5E0B7C43-9A1D-4F6E-8B52-3D7A0E91C6F4}
+inline constexpr GUID IID_ILmAviWriterDiskFull = {
+    0x5e0b7c43, 0x9a1d, 0x4f6e, {0x8b, 0x52, 0x3d, 0x7a, 0x0e, 0x91, 0xc6, 0xf4}};
+
+struct DECLSPEC_UUID("5E0B7C43-9A1D-4F6E-8B52-3D7A0E91C6F4") DECLSPEC_NOVTABLE ILmAviWriterDiskFull
+    : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE FailWritesAfter(ULONGLONG Bytes) = 0;
+};
+#if defined(__MINGW32__)
+__CRT_UUID_DECL(ILmAviWriterDiskFull, 0x5e0b7c43, 0x9a1d, 0x4f6e, 0x8b, 0x52, 0x3d, 0x7a, 0x0e, 0x91, 0xc6, 0xf4)
+#endif
+
+// FailWritesAfter's value for no limit.
+inline constexpr ULONGLONG kLmAviWriteUnlimited = ~0ull;

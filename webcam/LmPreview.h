@@ -45,6 +45,8 @@ protected:
   void ReleaseExtraInterfaces() override;
   void ClearFormatFields() override;
   void DropSnapshotRequest() override { DropPendingSnapshot(); }
+  void GraphStarting() override { StartFrames(); }
+  void GraphStopped() override { StopFrames(); }
 
   // The capture stream into the grabber is complete. GUI thread only.
   bool m_isCapture = false;

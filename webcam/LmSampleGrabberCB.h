@@ -9,6 +9,7 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "framework/Classes.h"
@@ -26,6 +27,16 @@ public:
   STDMETHODIMP_(ULONG) Release() override;
 };
 
+// What receives every sample that the grabber passes in callback mode 0 (SampleCB), on the
+// streaming thread: the frame stream of the preview and the player.
+class LMWEBCAM_API TLmSampleReceiver {
+public:
+  virtual void ReceiveSample(IMediaSample* Sample) = 0;
+
+protected:
+  ~TLmSampleReceiver() = default;
+};
+
 // Buffer callback of the Sample Grabber (callback mode 1). Arming it (SetCaptureInfo with
 // false) opens the latch; the first buffer that arrives closes it, is copied on the streaming
 // thread into a movable global block (pixels at offset 40, room for the bitmap header in
@@ -33,6 +44,10 @@ public:
 // streaming thread never waits for the GUI thread, so stopping or tearing down the graph
 // right after a snapshot request cannot deadlock. The window's handler takes the pending frame
 // with TakeFrame; a frame nobody took is freed by DiscardFrame or the destructor.
+//
+// In callback mode 0 (SampleCB) the object also hands every sample to its receiver, if one is
+// set: the frame stream selects that mode while it runs, and the snapshot latch works the same
+// in either mode.
 //
 // Lifetime: a reference-counted COM object (Create gives the first reference). The grabber
 // holds a reference of its own while the callback is set, so the object outlives every call
@@ -64,12 +79,17 @@ public:
 
   bool Captured() const { return m_Captured; }
 
+  // The receiver of every sample in mode 0 (null: none). Set on the GUI thread at any time; a
+  // call in flight finishes with the receiver it had.
+  void SetSampleReceiver(std::shared_ptr<TLmSampleReceiver> Receiver);
+
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
 
-  // Does nothing with the sample; the components select the buffer callback.
+  // Serves the snapshot latch with the sample's buffer, then hands the sample to the receiver.
   STDMETHODIMP SampleCB(double SampleTime, IMediaSample* pSample) override;
+  // Serves the snapshot latch.
   STDMETHODIMP BufferCB(double SampleTime, BYTE* pBuffer, LONG BufferLen) override;
 
 protected:
@@ -86,4 +106,5 @@ private:
   bool m_FramePending = false;
   HGLOBAL m_FrameBlock = nullptr;       // owned while pending
   LONG m_FrameLength = 0;
+  std::shared_ptr<TLmSampleReceiver> m_Receiver;
 };

@@ -3,12 +3,15 @@
 // The snapshot pipeline that the preview and the player share: the Sample Grabber's whole life
 // in the graph (creating it, the media type it accepts, connecting it, the format it connected
 // with, releasing it), arming its callback for one frame, turning that frame into a packed
-// 24-bit DIB in a movable global block, and raising OnSnapshot with it on the GUI thread.
+// 24-bit DIB in a movable global block, and raising OnSnapshot with it on the GUI thread; and
+// the frame stream (OnFrame, webcam/LmFrame.h), which takes every frame from the same grabber
+// while the application asks for them.
 //
-// The grabber is connected as 24-bit RGB whenever the system can convert to it. When it cannot
-// (a camera or decoder format for which no converter is installed), it is connected with the
-// source's own format instead, and the one frame a snapshot asks for is converted here, so the
-// application receives the same kind of bitmap either way. Nothing is converted per frame.
+// The grabber takes the frames in the format they come in (the camera's own, or the decoder's
+// in the player) whenever the library can convert that format itself, and as 24-bit RGB only
+// for formats it cannot (a system converter is then put in front of it). A snapshot converts the
+// one frame it asks for, a frame stream the frames it delivers: nothing is converted, or even
+// copied, while nobody asks.
 //
 // TLmSnapshotPipeline is a mixin beside the video-control base, so that a control takes
 // snapshots only when it derives from it (the recorder does not); TVLmSnapshotControl is a
@@ -22,9 +25,14 @@
 #include <functional>
 #include <memory>
 
+#include "webcam/LmFrame.h"
 #include "webcam/LmSampleGrabber.h"
 #include "webcam/LmSampleGrabberCB.h"
 #include "webcam/LmVideoSurface.h"
+
+namespace lm {
+class FrameStream;
+}
 
 class LMWEBCAM_API TLmSnapshotPipeline {
 public:
@@ -34,6 +42,20 @@ public:
 
   const TVLmVideoSnapShotEvent& OnSnapshot() const { return FOnSnapshot; }
   void SetOnSnapshot(TVLmVideoSnapShotEvent Handler) { FOnSnapshot = std::move(Handler); }
+
+  // ---- The frame stream (webcam/LmFrame.h) ----
+  // Raised with every frame (vlmFrameDirect) or the newest one (vlmFrameLatest) while the
+  // control runs. No handler, no cost. Replacing the handler while running is safe (a Direct
+  // call in flight finishes with the old one); setting one on a running control starts the
+  // stream with the delivery and format of the last Start.
+  const TVLmFrameEvent& OnFrame() const { return FOnFrame; }
+  void SetOnFrame(TVLmFrameEvent Handler);
+  // How frames are delivered and what they look like; both take effect at the next Start. A
+  // value outside the enumeration is ignored.
+  TVLmFrameDelivery FrameDelivery() const { return m_FrameDelivery; }
+  void SetFrameDelivery(TVLmFrameDelivery Value);
+  TVLmFrameFormat FrameFormat() const { return m_FrameFormat; }
+  void SetFrameFormat(TVLmFrameFormat Value);
 
   // Smallest and largest image sizes (bytes of the 24-bit picture) a snapshot may have.
   static constexpr LONG kSmallestImage = 1000;
@@ -75,8 +97,9 @@ protected:
   // the error status to report (11 unless running, 4 without the stream, 2 when the grabber
   // cannot be armed, else 0 with the grabber armed).
   int16_t RequestSnapshot(TVLmVideoStates State, bool StreamReady);
-  // WM_CAPTURE goes to WMCapture, as one of the control's library messages (held while a call
-  // of the control runs); true when Message was that message.
+  // WM_CAPTURE goes to WMCapture, and the frame stream's message to the delivery of the
+  // waiting frame, as the control's library messages (held while a call of the control runs);
+  // true when Message was one of them.
   bool DispatchCapture(TMessage& Message);
   // Receives the frame the callback took, checks it against m_vih, and queues OnSnapshot with
   // it (the block is freed instead when the graph is gone by then).
@@ -87,6 +110,12 @@ protected:
   // Detaches the callback from the grabber and frees a frame that was not delivered.
   void DropPendingSnapshot();
 
+  // The graph is about to run: the frame stream starts with the delivery and format chosen, if
+  // a handler wants frames (the grabber's callback then takes every sample).
+  void StartFrames();
+  // The graph has stopped: no Direct call runs after this returns, and a waiting frame goes.
+  void StopFrames();
+
   Microsoft::WRL::ComPtr<IBaseFilter> m_pGrabberFilter;
   Microsoft::WRL::ComPtr<ISampleGrabber> m_pSampleGrabber;
   // The format of the grabber's connection: its video-info header, and its subtype (24-bit RGB,
@@ -96,6 +125,12 @@ protected:
   // The callback armed for snapshots; the grabber holds a reference of its own while it is set.
   Microsoft::WRL::ComPtr<TLmSampleGrabberCB> m_LmSampleGrabberCB;
   TVLmVideoSnapShotEvent FOnSnapshot;
+  // The frame stream and its settings; whether the callback feeds it now. GUI thread only.
+  std::shared_ptr<lm::FrameStream> m_FrameStream;
+  TVLmFrameDelivery m_FrameDelivery = vlmFrameLatest;
+  TVLmFrameFormat m_FrameFormat = vlmFrameRGB24;
+  bool m_FramesAttached = false;
+  TVLmFrameEvent FOnFrame;
 
 private:
   // Whether the frames of the grabber's connection are converted for a snapshot.
@@ -113,6 +148,10 @@ private:
 
   // Raises OnSnapshot with Image, freeing it unless the handler took it.
   void RaiseSnapshot(HGLOBAL Image);
+  // Attaches the callback to the grabber in the mode the stream needs, feeding the stream.
+  void AttachFrames();
+  // Delivers the waiting frame (Latest): taken and converted now, raised as the control's event.
+  void DeliverLatestFrame();
 
   TVLmVideoControl& m_Control;
 };
@@ -123,4 +162,6 @@ protected:
 
   void Dispatch(TMessage& Message) override;
   void DropSnapshotRequest() override { DropPendingSnapshot(); }
+  void GraphStarting() override { StartFrames(); }
+  void GraphStopped() override { StopFrames(); }
 };

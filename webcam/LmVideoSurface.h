@@ -176,6 +176,12 @@ protected:
   bool ShowAndRun();
   // A snapshot asked for and not yet delivered is dropped; controls that take none have none.
   virtual void DropSnapshotRequest() {}
+  // The graph is about to run (Start); it has stopped (Stop, Close, a lost device, the end of
+  // the file, ...). A control that takes frames from its graph starts and ends them here.
+  virtual void GraphStarting() {}
+  virtual void GraphStopped() {}
+  // Stops the graph (when there is one) and tells GraphStopped.
+  void StopGraph();
 
   // Drains the graph's event queue, handing each event to GraphEvent.
   void WMGraphNotify(TMessage& Message);

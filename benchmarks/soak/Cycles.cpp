@@ -1,6 +1,6 @@
 #include "soak/Cycles.h"
 
-#include "soak/HandWrittenGraph.h"
+#include "soak/HandWrittenProgram.h"
 #include "soak/Pump.h"
 #include "webcam/LmPlay.h"
 #include "webcam/LmPreview.h"
@@ -73,7 +73,7 @@ Cycle PreviewCycle(const CyclePlace& Place) {
 Cycle HandWrittenPreviewCycle(const CyclePlace& Place) {
   return [Place](int) -> std::wstring {
     Place.Dog->Step("hand-written preview graph");
-    HandWrittenGraph graph;
+    HandWrittenProgram graph;
     if (!graph.BuildPreview(Place.Camera, Place.Host) || !graph.Run() || !graph.GrabOne(kSnapshotTimeoutMs) ||
         !graph.Stop())
       return graph.Failure();
@@ -105,7 +105,7 @@ Cycle PlayerCycle(const CyclePlace& Place) {
 Cycle HandWrittenPlayerCycle(const CyclePlace& Place) {
   return [Place](int) -> std::wstring {
     Place.Dog->Step("hand-written playback graph");
-    HandWrittenGraph graph;
+    HandWrittenProgram graph;
     if (!graph.BuildPlayback(Place.Clip, Place.Host) || !graph.Run() || !graph.GrabOne(kSnapshotTimeoutMs) ||
         !graph.Stop())
       return graph.Failure();
@@ -138,7 +138,7 @@ Cycle HandWrittenRecorderCycle(const CyclePlace& Place) {
   const std::wstring file = Place.Folder + L"\\hand-written.avi";
   return [Place, file](int) -> std::wstring {
     Place.Dog->Step("hand-written recording graph");
-    HandWrittenGraph graph;
+    HandWrittenProgram graph;
     if (!graph.BuildRecording(Place.Camera, file, Place.Host) || !graph.Run()) return graph.Failure();
     PumpFor(kRecordingMs);
     return graph.Stop() ? L"" : graph.Failure();
@@ -178,14 +178,14 @@ Cycle TeardownRound(const CyclePlace& Place, std::shared_ptr<TeardownTally> Tall
 }
 
 Cycle HandWrittenTeardownRound(const CyclePlace& Place) {
-  auto graph = std::make_shared<std::unique_ptr<HandWrittenGraph>>();
+  auto graph = std::make_shared<std::unique_ptr<HandWrittenProgram>>();
   return [Place, graph](int Round) -> std::wstring {
     Place.Dog->Step("hand-written round");
     if (!*graph) {
-      *graph = std::make_unique<HandWrittenGraph>();
+      *graph = std::make_unique<HandWrittenProgram>();
       if (!(*graph)->BuildPreview(Place.Camera, Place.Host)) return (*graph)->Failure();
     }
-    HandWrittenGraph& current = **graph;
+    HandWrittenProgram& current = **graph;
     if (!current.Run()) return current.Failure();
     PumpFor(kFramesFlowMs + static_cast<DWORD>(Round * 7 % 34));
     const bool armed = current.Arm();

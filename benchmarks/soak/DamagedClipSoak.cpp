@@ -7,7 +7,7 @@
 
 #include "player/DamagedClips.h"
 #include "player/PlayerRig.h"
-#include "soak/HandWrittenGraph.h"
+#include "soak/HandWrittenProgram.h"
 #include "soak/Pump.h"
 #include "soak/Watchdog.h"
 #include "support/TestWindow.h"
@@ -59,7 +59,7 @@ std::string PlayWithPlayer(const std::wstring& Path, HWND Host, Watchdog& Dog) {
 // The same with a hand-written graph: "refused" or "opened".
 std::string PlayByHand(const std::wstring& Path, HWND Host, Watchdog& Dog) {
   Dog.Step("hand-written RenderFile");
-  HandWrittenGraph graph;
+  HandWrittenProgram graph;
   if (!graph.BuildPlayback(Path, Host)) return "refused";
   Dog.Step("hand-written graph playing");
   if (graph.Run()) graph.WaitForEnd(kPlayMs);

@@ -1,7 +1,10 @@
 // The frame converter (webcam/src/LmFrameConverter.h) against pictures that ffmpeg made at
 // build time from the same input (LM_CONVERTER_FRAMES, see tests/CMakeLists.txt): every
-// format within 2 per channel, the colour information of a media type, MJPG frames with and
-// without Huffman tables, and input that must be refused without reading past its end.
+// format within 2 per channel, at 98 x 64 and at the odd sizes the format allows, the colour
+// information of a media type, MJPG frames with and without Huffman tables, and input that must
+// be refused without reading past its end. Frames, converted pictures and the MJPG decoder's
+// copy of a frame without tables end where an inaccessible page begins: a read or write one byte
+// past them faults, and the test program ends with the access violation.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <memory>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -40,57 +46,92 @@ std::vector<BYTE> ReadFrame(const std::string& Name) {
   return std::vector<BYTE>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// A copy of Data that ends where an inaccessible page begins: reading one byte past it faults.
-class GuardedBuffer {
+// Bytes that end where an inaccessible page begins: touching one byte past them faults.
+class GuardedBytes {
 public:
-  explicit GuardedBuffer(const std::vector<BYTE>& Data) {
+  explicit GuardedBytes(size_t Size) : m_Size(Size) {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     const size_t page = info.dwPageSize;
-    const size_t pages = (Data.size() + page - 1) / page + 1;
+    const size_t pages = (Size + page - 1) / page + 1;
     m_Base = static_cast<BYTE*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     DWORD old = 0;
     VirtualProtect(m_Base + (pages - 1) * page, page, PAGE_NOACCESS, &old);
-    m_Data = m_Base + (pages - 1) * page - Data.size();
+    m_Data = m_Base + (pages - 1) * page - Size;
+  }
+  explicit GuardedBytes(const std::vector<BYTE>& Data) : GuardedBytes(Data.size()) {
     if (!Data.empty()) std::memcpy(m_Data, Data.data(), Data.size());
   }
-  ~GuardedBuffer() { VirtualFree(m_Base, 0, MEM_RELEASE); }
-  GuardedBuffer(const GuardedBuffer&) = delete;
-  GuardedBuffer& operator=(const GuardedBuffer&) = delete;
-  const BYTE* Data() const { return m_Data; }
+  ~GuardedBytes() { VirtualFree(m_Base, 0, MEM_RELEASE); }
+  GuardedBytes(const GuardedBytes&) = delete;
+  GuardedBytes& operator=(const GuardedBytes&) = delete;
+  BYTE* Data() const { return m_Data; }
+  size_t Size() const { return m_Size; }
 
 private:
+  size_t m_Size;
   BYTE* m_Base = nullptr;
   BYTE* m_Data = nullptr;
 };
 
-lm::FrameFormat FormatOf(REFGUID SubType, LONG Height = kHeight) {
+// A memory resource whose every block is GuardedBytes; it notes the size of each block asked for.
+class GuardedResource : public std::pmr::memory_resource {
+public:
+  std::vector<size_t> Requested;
+
+private:
+  void* do_allocate(size_t Bytes, size_t Alignment) override {
+    // Byte buffers only: a block that ends at the guard may start at any address.
+    EXPECT_EQ(Alignment, 1u);
+    Requested.push_back(Bytes);
+    auto block = std::make_unique<GuardedBytes>(Bytes);
+    BYTE* data = block->Data();
+    m_Blocks[data] = std::move(block);
+    return data;
+  }
+  void do_deallocate(void* Block, size_t, size_t) override { m_Blocks.erase(static_cast<BYTE*>(Block)); }
+  bool do_is_equal(const std::pmr::memory_resource& Other) const noexcept override { return this == &Other; }
+
+  std::map<BYTE*, std::unique_ptr<GuardedBytes>> m_Blocks;
+};
+
+lm::FrameFormat FormatOf(REFGUID SubType, LONG Height = kHeight, LONG Width = kWidth) {
   lm::FrameFormat format;
   format.SubType = SubType;
-  format.Width = kWidth;
+  format.Width = Width;
   format.Height = Height;
   return format;
 }
 
-// Converts Frame (guarded) and compares the bottom-up result with ffmpeg's top-down BGR
-// picture: the largest difference of any channel, or INT_MAX when the conversion failed or
-// left padding bytes that are not zero.
-int LargestDifference(const lm::FrameFormat& Format, const std::vector<BYTE>& Frame, const std::vector<BYTE>& Reference) {
-  const size_t stride = (kWidth * 3 + 3) & ~3;
-  if (lm::Rgb24ImageBytes(Format.Width, Format.Height) != stride * kHeight) return INT_MAX;
-  if (Reference.size() != static_cast<size_t>(kWidth) * 3 * kHeight) return INT_MAX;
-  std::vector<BYTE> picture(stride * kHeight, 0xCD);
-  const GuardedBuffer source(Frame);
-  if (!lm::ConvertFrame(Format, source.Data(), Frame.size(), picture.data())) return INT_MAX;
+size_t DibStride(LONG Width) { return (static_cast<size_t>(Width) * 3 + 3) & ~size_t{3}; }
+
+// Compares a bottom-up converted Picture with ffmpeg's top-down BGR picture of Width x Height:
+// the largest difference of any channel, or INT_MAX when the sizes differ or a padding byte is
+// not zero.
+int LargestDifference(const BYTE* Picture, size_t Bytes, LONG Width, LONG Height, const std::vector<BYTE>& Reference) {
+  const size_t stride = DibStride(Width), row = static_cast<size_t>(Width) * 3;
+  if (Bytes != stride * Height || Reference.size() != row * Height) return INT_MAX;
   int largest = 0;
-  for (LONG y = 0; y < kHeight; ++y) {
-    const BYTE* row = picture.data() + (kHeight - 1 - y) * stride;
-    const BYTE* expected = Reference.data() + y * kWidth * 3;
-    for (LONG i = 0; i < kWidth * 3; ++i) largest = std::max(largest, std::abs(row[i] - expected[i]));
-    for (size_t i = kWidth * 3; i < stride; ++i)
-      if (row[i] != 0) return INT_MAX;
+  for (LONG y = 0; y < Height; ++y) {
+    const BYTE* converted = Picture + (Height - 1 - y) * stride;
+    const BYTE* expected = Reference.data() + y * row;
+    for (size_t i = 0; i < row; ++i) largest = std::max(largest, std::abs(converted[i] - expected[i]));
+    for (size_t i = row; i < stride; ++i)
+      if (converted[i] != 0) return INT_MAX;
   }
   return largest;
+}
+
+// Converts Frame (guarded) into a guarded picture and compares it with Reference; INT_MAX when
+// the conversion failed.
+int LargestDifference(const lm::FrameFormat& Format, const std::vector<BYTE>& Frame, const std::vector<BYTE>& Reference) {
+  const LONG height = Format.Height < 0 ? -Format.Height : Format.Height;
+  if (lm::Rgb24ImageBytes(Format.Width, Format.Height) != DibStride(Format.Width) * height) return INT_MAX;
+  const GuardedBytes source(Frame);
+  const GuardedBytes picture(lm::Rgb24ImageBytes(Format.Width, Format.Height));
+  std::memset(picture.Data(), 0xCD, picture.Size());
+  if (!lm::ConvertFrame(Format, source.Data(), Frame.size(), picture.Data())) return INT_MAX;
+  return LargestDifference(picture.Data(), picture.Size(), Format.Width, height, Reference);
 }
 
 std::vector<BYTE> PadRows(const std::vector<BYTE>& Picture, size_t Row, size_t Stride) {
@@ -125,7 +166,7 @@ TEST(FrameConverter, EveryFormatMatchesFfmpegWithin2) {
     const lm::FrameFormat format = FormatOf(test.SubType, test.Height);
     std::vector<BYTE> frame = ReadFrame(test.File);
     // ffmpeg writes rows of 98 * 3 bytes; a DIB pads them to 296.
-    if (IsEqualGUID(test.SubType, MEDIASUBTYPE_RGB24)) frame = PadRows(frame, kWidth * 3, (kWidth * 3 + 3) & ~3);
+    if (IsEqualGUID(test.SubType, MEDIASUBTYPE_RGB24)) frame = PadRows(frame, kWidth * 3, DibStride(kWidth));
     ASSERT_TRUE(lm::CanConvertFrame(format)) << test.File;
     EXPECT_EQ(lm::MinimumFrameBytes(format), frame.size()) << test.File;
     EXPECT_LE(LargestDifference(format, frame, ReadFrame(std::string(test.File) + ".bgr")), 2) << test.File;
@@ -215,6 +256,48 @@ TEST(FrameConverter, MjpgDecodesWithAndWithoutHuffmanTables) {
   EXPECT_LE(LargestDifference(format, bare, reference), 2);
   // The sign of the height does not turn a JPEG picture over.
   EXPECT_LE(LargestDifference(FormatOf(MEDIASUBTYPE_MJPG, -kHeight), bare, reference), 2);
+
+  // The copy with the tables inserted is made where it is told, exactly as long as it needs to
+  // be; a frame that has its tables is decoded where it is.
+  GuardedResource scratch;
+  const GuardedBytes source(bare);
+  const GuardedBytes picture(lm::Rgb24ImageBytes(kWidth, kHeight));
+  ASSERT_TRUE(lm::DecodeMjpgFrame(source.Data(), source.Size(), kWidth, kHeight,
+                                  lm::BottomUpDib(picture.Data(), kWidth, kHeight), &scratch));
+  EXPECT_EQ(scratch.Requested, std::vector<size_t>{jpeg.size()});
+  EXPECT_LE(LargestDifference(picture.Data(), picture.Size(), kWidth, kHeight, reference), 2);
+  const GuardedBytes whole(jpeg);
+  ASSERT_TRUE(lm::DecodeMjpgFrame(whole.Data(), whole.Size(), kWidth, kHeight,
+                                  lm::BottomUpDib(picture.Data(), kWidth, kHeight), &scratch));
+  EXPECT_EQ(scratch.Requested.size(), 1u);
+}
+
+TEST(FrameConverter, OddSizesThatTheFormatAllowsMatchFfmpeg) {
+  // 97 * 3 = 291 bytes of pixels in rows of 292: the last byte of each converted row is padding.
+  const struct {
+    const char* File;
+    GUID SubType;
+    LONG Width, Height;  // ffmpeg writes RGB top-down: a negative height says so
+    size_t Row, DibRow;  // bytes of ffmpeg's rows and of the frame's (RGB24 and 16-bit rows padded)
+  } cases[] = {
+      {"frame-97x63.bgr0", MEDIASUBTYPE_RGB32, 97, -63, 388, 388},
+      {"frame-97x63.bgr24", MEDIASUBTYPE_RGB24, 97, -63, 291, 292},
+      {"frame-97x63.rgb565le", MEDIASUBTYPE_RGB565, 97, -63, 194, 196},
+      {"frame-97x63.rgb555le", MEDIASUBTYPE_RGB555, 97, -63, 194, 196},
+      {"frame-98x63.yuyv422", MEDIASUBTYPE_YUY2, 98, 63, 196, 196},
+      {"frame-98x63.uyvy422", MEDIASUBTYPE_UYVY, 98, 63, 196, 196},
+  };
+  for (const auto& test : cases) {
+    const lm::FrameFormat format = FormatOf(test.SubType, test.Height, test.Width);
+    const std::vector<BYTE> frame = PadRows(ReadFrame(test.File), test.Row, test.DibRow);
+    ASSERT_TRUE(lm::CanConvertFrame(format)) << test.File;
+    EXPECT_EQ(lm::MinimumFrameBytes(format), frame.size()) << test.File;
+    EXPECT_LE(LargestDifference(format, frame, ReadFrame(std::string(test.File) + ".bgr")), 2) << test.File;
+  }
+  const std::vector<BYTE> jpeg = ReadFrame("frame-97x63.jpg");
+  const std::vector<BYTE> reference = ReadFrame("frame-97x63.jpg.bgr");
+  EXPECT_LE(LargestDifference(FormatOf(MEDIASUBTYPE_MJPG, 63, 97), jpeg, reference), 2);
+  EXPECT_LE(LargestDifference(FormatOf(MEDIASUBTYPE_MJPG, 63, 97), WithoutHuffmanTables(jpeg), reference), 2);
 }
 
 TEST(FrameConverter, RefusesSizesItCannotConvert) {
@@ -250,42 +333,47 @@ TEST(FrameConverter, RefusesSizesItCannotConvert) {
 }
 
 TEST(FrameConverter, ShortOrDamagedFramesAreRefusedWithoutReadingPastTheirEnd) {
-  std::vector<BYTE> picture(((kWidth * 3 + 3) & ~3) * kHeight);
-  for (const char* name : {"frame.yuyv422", "frame.nv12", "frame.yuv420p", "frame.bgr0", "frame.rgb565le"}) {
-    std::vector<BYTE> frame = ReadFrame(name);
+  const GuardedBytes picture(lm::Rgb24ImageBytes(kWidth, kHeight));
+  const struct {
+    const char* File;
+    GUID SubType;
+  } shortFrames[] = {{"frame.yuyv422", MEDIASUBTYPE_YUY2}, {"frame.nv12", MEDIASUBTYPE_NV12},
+                     {"frame.yuv420p", kI420},           {"frame.bgr0", MEDIASUBTYPE_RGB32},
+                     {"frame.rgb565le", MEDIASUBTYPE_RGB565}};
+  for (const auto& test : shortFrames) {
+    std::vector<BYTE> frame = ReadFrame(test.File);
     frame.pop_back();
-    const GuardedBuffer source(frame);
-    const GUID subtype = std::string(name) == "frame.yuyv422" ? MEDIASUBTYPE_YUY2
-                         : std::string(name) == "frame.nv12"  ? MEDIASUBTYPE_NV12
-                         : std::string(name) == "frame.bgr0"  ? MEDIASUBTYPE_RGB32
-                         : std::string(name) == "frame.rgb565le" ? MEDIASUBTYPE_RGB565
-                                                                 : kI420;
-    EXPECT_FALSE(lm::ConvertFrame(FormatOf(subtype), source.Data(), frame.size(), picture.data())) << name;
+    const GuardedBytes source(frame);
+    EXPECT_FALSE(lm::ConvertFrame(FormatOf(test.SubType), source.Data(), frame.size(), picture.Data())) << test.File;
   }
 
   const std::vector<BYTE> bare = WithoutHuffmanTables(ReadFrame("frame.jpg"));
   lm::JpegLayout layout;
   ASSERT_TRUE(lm::ReadJpegLayout(bare.data(), bare.size(), layout));
   // Cut anywhere before its scan, the frame is refused; cut inside the scan, the decoder may
-  // still draw what it has, but reads nothing past the end.
+  // still draw what it has, but reads nothing past the end of the frame or of its copy with
+  // the tables.
+  GuardedResource scratch;
   for (size_t length = 0; length < bare.size(); length += length < layout.ScanOffset + 16 ? 1 : 97) {
     const std::vector<BYTE> cut(bare.begin(), bare.begin() + length);
-    const GuardedBuffer source(cut);
-    const bool converted = lm::ConvertFrame(FormatOf(MEDIASUBTYPE_MJPG), source.Data(), cut.size(), picture.data());
+    const GuardedBytes source(cut);
+    const bool converted = lm::DecodeMjpgFrame(source.Data(), cut.size(), kWidth, kHeight,
+                                               lm::BottomUpDib(picture.Data(), kWidth, kHeight), &scratch);
     if (length <= layout.ScanOffset) {
       EXPECT_FALSE(converted) << length;
     }
   }
+  EXPECT_FALSE(scratch.Requested.empty()) << "the cut frames past their scan's start were copied";
   // A segment whose length runs past the end of the frame.
   std::vector<BYTE> overlong = bare;
   overlong[4] = 0xFF;
   overlong[5] = 0xF0;
   EXPECT_FALSE(lm::ReadJpegLayout(overlong.data(), overlong.size(), layout));
   // A picture of another size than the media type says.
-  EXPECT_FALSE(lm::ConvertFrame(FormatOf(MEDIASUBTYPE_MJPG, kHeight + 2), bare.data(), bare.size(), picture.data()));
+  EXPECT_FALSE(lm::ConvertFrame(FormatOf(MEDIASUBTYPE_MJPG, kHeight + 2), bare.data(), bare.size(), picture.Data()));
   // Not a JPEG at all.
   const std::vector<BYTE> noise(4096, 0x5A);
-  EXPECT_FALSE(lm::ConvertFrame(FormatOf(MEDIASUBTYPE_MJPG), noise.data(), noise.size(), picture.data()));
+  EXPECT_FALSE(lm::ConvertFrame(FormatOf(MEDIASUBTYPE_MJPG), noise.data(), noise.size(), picture.Data()));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A file decides the format the player's grabber connects with. Copies of a good clip whose
 // stream format fields were edited after ffmpeg wrote them (image size, width, height, bits per
 // pixel) may be refused, may play, may give snapshots: but a snapshot handed out never
-// promises more pixels than its block holds.
+// promises more pixels than its block holds. The copy whose image size alone is wrong still
+// plays, and its snapshot is the clip's picture with a header that describes it exactly.
 
 #include <windows.h>
 
@@ -36,17 +37,28 @@ struct Edit {
   size_t Field;  // offset in BITMAPINFOHEADER
   DWORD Value;
   size_t Bytes;
+  bool Plays;  // gives a snapshot of the clip's own 320 x 240 picture
 };
+
+// The clip's two bands (tests/CMakeLists.txt, bands25.avi) in a bottom-up 24-bit picture of
+// 320 x 240: 0x30C050 below, 0x2040C0 above (within Wine's rounding).
+void ExpectBands(const BYTE* Pixels) {
+  constexpr size_t kStride = 320 * 3;
+  const BYTE* below = Pixels + 60 * kStride + 160 * 3;
+  const BYTE* above = Pixels + 180 * kStride + 160 * 3;
+  EXPECT_TRUE(playertest::Near(RGB(below[2], below[1], below[0]), RGB(0x30, 0xC0, 0x50), 4));
+  EXPECT_TRUE(playertest::Near(RGB(above[2], above[1], above[0]), RGB(0x20, 0x40, 0xC0), 4));
+}
 
 TEST(PlayerCraftedHeader, SnapshotsNeverPromiseMorePixelsThanTheirBlockHolds) {
   const std::vector<BYTE> good = playertest::ReadFileBytes(ClipPath(L"bands25.avi"));
   const size_t format = VideoFormatOffset(good);
   ASSERT_GT(format, 0u) << "no video format in the clip";
   const Edit edits[] = {
-      {"image size 4000", offsetof(BITMAPINFOHEADER, biSizeImage), 4000, 4},
-      {"width 640", offsetof(BITMAPINFOHEADER, biWidth), 640, 4},
-      {"height 480", offsetof(BITMAPINFOHEADER, biHeight), 480, 4},
-      {"32 bits per pixel", offsetof(BITMAPINFOHEADER, biBitCount), 32, 2},
+      {"image size 4000", offsetof(BITMAPINFOHEADER, biSizeImage), 4000, 4, true},
+      {"width 640", offsetof(BITMAPINFOHEADER, biWidth), 640, 4, false},
+      {"height 480", offsetof(BITMAPINFOHEADER, biHeight), 480, 4, false},
+      {"32 bits per pixel", offsetof(BITMAPINFOHEADER, biBitCount), 32, 2, false},
   };
   // The shared host is made on this thread, which outlives the GUI threads of the tries.
   const HWND host = previewtest::SharedHost();
@@ -75,11 +87,24 @@ TEST(PlayerCraftedHeader, SnapshotsNeverPromiseMorePixelsThanTheirBlockHolds) {
             EXPECT_GT(header->biHeight, 0);
             EXPECT_LE(sizeof(BITMAPINFOHEADER) + stride * header->biHeight, size);
             EXPECT_LE(sizeof(BITMAPINFOHEADER) + header->biSizeImage, size);
+            if (edit.Plays) {
+              EXPECT_EQ(header->biWidth, 320);
+              EXPECT_EQ(header->biHeight, 240);
+              EXPECT_EQ(header->biSizeImage, 320u * 3 * 240);
+              if (header->biSizeImage == 320u * 3 * 240 && size >= sizeof(BITMAPINFOHEADER) + header->biSizeImage)
+                ExpectBands(reinterpret_cast<const BYTE*>(header + 1));
+            }
             GlobalUnlock(block);
           });
-          if (!player.Open(path)) return;  // refused: nothing to check
+          if (!player.Open(path)) {
+            EXPECT_FALSE(edit.Plays) << "refused with error " << player.ErrorStatus();
+            return;  // refused: nothing to check
+          }
           if (player.Start(vlmVideoStretch, 1.0) && player.TakeSnapshot())
             testwin::PumpUntil([&] { return seen; }, 2000);
+          if (edit.Plays) {
+            EXPECT_TRUE(seen) << "no snapshot of the copy with " << edit.Name;
+          }
           delivered += seen ? 1 : 0;
           player.Close();
         },

@@ -1,5 +1,5 @@
 // The test capture graph builder itself: its registration in the prefix, what it hands to the
-// platform's builder, and what SetOutputFileName builds or refuses.
+// platform's builder, what SetOutputFileName builds or refuses, and its writer on a full disk.
 
 #include <windows.h>
 
@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "recording/FfProbe.h"
+#include "recording/RecordingGraph.h"
 #include "testbuilder/LmTestCaptureBuilder.h"
 
 namespace {
@@ -232,6 +236,65 @@ TEST(CaptureBuilderStandIn, WriterPinTakesVideoWithAVideoInfoHeaderOnly) {
   ASSERT_EQ(graph.As(&control), S_OK);
   EXPECT_TRUE(SUCCEEDED(control->Run()));
   EXPECT_EQ(control->Stop(), S_OK);
+}
+
+// The EC_ERRORABORT events' codes that Events delivers until one arrives or TimeoutMs passes.
+std::vector<HRESULT> AbortCodes(IMediaEventEx* Events, DWORD TimeoutMs) {
+  std::vector<HRESULT> codes;
+  const ULONGLONG deadline = GetTickCount64() + TimeoutMs;
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  while (codes.empty() && GetTickCount64() < deadline) {
+    if (Events->GetEvent(&code, &first, &second, 50) != S_OK) continue;
+    if (code == EC_ERRORABORT) codes.push_back(static_cast<HRESULT>(first));
+    Events->FreeEventParams(code, first, second);
+  }
+  return codes;
+}
+
+TEST(CaptureBuilderWriter, AFullDiskFailsEveryWriteAfterItsLimitAndKeepsTheFramesBeforeReadable) {
+  const std::string name = "disk-full.avi";
+  const std::wstring path = rectest::RecordingWindowsPath(name);
+  rectest::RecordingGraph graph(path, 160, 120, 666666);
+  ASSERT_EQ(graph.Result, S_OK) << graph.Step;
+  ComPtr<ILmAviWriterDiskFull> disk;
+  ASSERT_EQ(graph.Writer->QueryInterface(IID_ILmAviWriterDiskFull, reinterpret_cast<void**>(disk.GetAddressOf())),
+            S_OK);
+  // The headers and three frames of 8 + 160 * 120 * 3 bytes fit; the fourth does not.
+  constexpr size_t kChunk = 8 + 160 * 120 * 3;
+  constexpr ULONGLONG kLimit = 3 * kChunk + 20000;
+  ASSERT_EQ(disk->FailWritesAfter(kLimit), S_OK);
+  ComPtr<IMediaEventEx> events;
+  ASSERT_EQ(graph.Graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(events.GetAddressOf())), S_OK);
+
+  ASSERT_TRUE(SUCCEEDED(graph.Control->Run()));
+  const std::vector<HRESULT> aborts = AbortCodes(events.Get(), 10000);
+  graph.Control->Stop();
+  ASSERT_FALSE(aborts.empty()) << "the graph heard nothing of the failed write";
+  EXPECT_EQ(aborts[0], HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+
+  // Nothing was written past the limit, not even the index and the final headers (the RIFF
+  // size still says "to the end of the file"), and ffprobe reads the whole frames before it.
+  const std::string file = rectest::ReadWholeFile(path);
+  ASSERT_GT(file.size(), 12u);
+  EXPECT_LE(file.size(), kLimit);
+  EXPECT_EQ(file.find("idx1"), std::string::npos);
+  DWORD riffSize = 1;
+  std::memcpy(&riffSize, file.data() + 4, sizeof(riffSize));
+  EXPECT_EQ(riffSize, 0u);
+  const size_t movi = file.find("movi");
+  ASSERT_NE(movi, std::string::npos);
+  const size_t wholeFrames = (file.size() - (movi + 4)) / kChunk;
+  EXPECT_EQ(wholeFrames, 3u);
+  const rectest::VideoProbe probe = rectest::ProbeVideo(rectest::RecordingUnixPath(name));
+  ASSERT_TRUE(probe.Read) << probe.Output;
+  EXPECT_EQ(probe.Frames, static_cast<int>(wholeFrames)) << probe.Output;
+  EXPECT_EQ(probe.Width, 160);
+
+  // A limit below the headers fails the opening of the file, and so the graph's Run.
+  ASSERT_EQ(disk->FailWritesAfter(100), S_OK);
+  EXPECT_EQ(graph.Control->Run(), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+  graph.StopEveryFilter();
 }
 
 }  // namespace

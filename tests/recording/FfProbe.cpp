@@ -7,6 +7,19 @@
 #include <sstream>
 
 namespace rectest {
+
+std::string ReadWholeFile(const std::wstring& Path) {
+  std::string text;
+  HANDLE file = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got) text.append(buffer, got);
+  CloseHandle(file);
+  return text;
+}
+
 namespace {
 
 std::wstring Widen(const std::string& Text) { return std::wstring(Text.begin(), Text.end()); }
@@ -21,18 +34,6 @@ std::wstring WindowsPathOf(const std::string& UnixPath) {
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
   return path;
-}
-
-std::string ReadWholeFile(const std::wstring& Path) {
-  std::string text;
-  HANDLE file = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got) text.append(buffer, got);
-  CloseHandle(file);
-  return text;
 }
 
 // Runs a Unix shell command line and returns what it printed. Wine starts a Unix program

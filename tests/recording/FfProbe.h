@@ -30,4 +30,7 @@ VideoProbe ProbeVideo(const std::string& UnixPath);
 std::string RecordingUnixPath(const std::string& FileName);
 std::wstring RecordingWindowsPath(const std::string& FileName);
 
+// The bytes of the file at Path; empty when it cannot be read.
+std::string ReadWholeFile(const std::wstring& Path);
+
 }  // namespace rectest

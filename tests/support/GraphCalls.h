@@ -25,6 +25,13 @@ inline std::string Join(std::initializer_list<std::string> Parts) {
 inline constexpr const char* kFindStreamConfig =
     "ICaptureGraphBuilder2::FindInterface(capture, interleaved, IAMStreamConfig); "
     "ICaptureGraphBuilder2::FindInterface(capture, video, IAMStreamConfig)";
+// The capture stream into the grabber on the working fake graph: the device's own format looked
+// at and given to the grabber (the fake device's RGB24, which the library converts itself),
+// then the stream rendered into it.
+inline constexpr const char* kCaptureToGrabber =
+    "ICaptureGraphBuilder2::FindInterface(capture, interleaved, IAMStreamConfig); "
+    "ICaptureGraphBuilder2::FindInterface(capture, video, IAMStreamConfig); IAMStreamConfig::GetFormat; "
+    "ISampleGrabber::SetMediaType(video, RGB24, VideoInfo); ICaptureGraphBuilder2::RenderStream(capture, video)";
 // SetupVideoWindow of a 100 x 100 control with a flat frame.
 inline constexpr const char* kVideoWindowSetup =
     "IVideoWindow::put_Owner(window); IVideoWindow::put_MessageDrain(window); "

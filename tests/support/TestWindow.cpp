@@ -48,6 +48,8 @@ void PumpMessages(DWORD Milliseconds) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
+      // A queue that never empties (a slow handler of a steady stream) still ends the pump.
+      if (Milliseconds && GetTickCount() - start >= Milliseconds) return;
     }
     if (Milliseconds) Sleep(5);
   } while (GetTickCount() - start < Milliseconds);

@@ -7,53 +7,6 @@
 
 namespace camtest {
 
-std::vector<std::wstring> ListVideoDevices() {
-  std::vector<std::wstring> names;
-  ComPtr<ICreateDevEnum> devices;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devices))))
-    return names;
-  ComPtr<IEnumMoniker> monikers;
-  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return names;
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) {
-      VARIANT name;
-      VariantInit(&name);
-      if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR) names.emplace_back(name.bstrVal);
-      VariantClear(&name);
-    }
-    moniker.Reset();
-  }
-  return names;
-}
-
-ComPtr<IBaseFilter> BindCamera(const std::wstring& Name) {
-  ComPtr<ICreateDevEnum> devices;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devices))))
-    return nullptr;
-  ComPtr<IEnumMoniker> monikers;
-  if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return nullptr;
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, &moniker, nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    bool match = false;
-    if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag)))) {
-      VARIANT name;
-      VariantInit(&name);
-      match = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR && Name == name.bstrVal;
-      VariantClear(&name);
-    }
-    if (match) {
-      ComPtr<IBaseFilter> filter;
-      if (SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter)))) return filter;
-      return nullptr;
-    }
-    moniker.Reset();
-  }
-  return nullptr;
-}
-
 ComPtr<IPin> PinOf(IBaseFilter* Filter, const wchar_t* Id) {
   ComPtr<IPin> pin;
   if (Filter && FAILED(Filter->FindPin(Id, &pin))) pin.Reset();
@@ -237,27 +190,13 @@ void SampleCollector::Reset() {
 // CaptureRig
 
 CaptureRig::CaptureRig(const std::wstring& CameraName, const GUID& GrabberSubtype) {
-  Camera = BindCamera(CameraName);
-  if (!Camera) return;
-  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Graph)))) return;
-  if (FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Builder))))
+  if (FAILED(CreateGraph()) || FAILED(AddCamera(CameraName, L"Camera")) ||
+      FAILED(AddGrabber(GrabberSubtype, GUID_NULL)))
     return;
-  if (FAILED(Builder->SetFiltergraph(Graph.Get()))) return;
-  if (FAILED(CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Grabber)))) return;
-  if (FAILED(Grabber.As(&Grab))) return;
-  AM_MEDIA_TYPE wanted{};
-  wanted.majortype = MEDIATYPE_Video;
-  wanted.subtype = GrabberSubtype;
-  if (FAILED(Grab->SetMediaType(&wanted))) return;
   Collector = Adopt(new SampleCollector());
-  if (FAILED(Grab->SetCallback(Collector.Get(), 0))) return;
-  if (FAILED(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Sink)))) return;
-  if (FAILED(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&PreviewSink))))
+  if (FAILED(SetGrabberCallback(Collector.Get(), 0)) || FAILED(AddNullRenderer(L"Sink", Sink)) ||
+      FAILED(AddNullRenderer(L"Preview sink", PreviewSink)))
     return;
-  if (FAILED(Graph->AddFilter(Camera.Get(), L"Camera")) || FAILED(Graph->AddFilter(Grabber.Get(), L"Grabber")) ||
-      FAILED(Graph->AddFilter(Sink.Get(), L"Sink")) || FAILED(Graph->AddFilter(PreviewSink.Get(), L"Preview sink")))
-    return;
-  if (FAILED(Graph.As(&Control)) || FAILED(Graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(Events.ReleaseAndGetAddressOf())))) return;
   m_Ready = true;
 }
 
@@ -266,35 +205,21 @@ CaptureRig::~CaptureRig() {
   if (Grab) Grab->SetCallback(nullptr, 0);
 }
 
-HRESULT CaptureRig::RenderPreview() {
-  return Builder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, Camera.Get(), nullptr, PreviewSink.Get());
-}
+HRESULT CaptureRig::RenderPreview() { return HandWrittenGraph::RenderPreview(nullptr, PreviewSink.Get()); }
 
 HRESULT CaptureRig::RenderCapture() {
-  const HRESULT hr = Builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, Camera.Get(), Grabber.Get(),
-                                           Sink.Get());
-  AM_MEDIA_TYPE type{};
-  if (SUCCEEDED(hr) && SUCCEEDED(Grab->GetConnectedMediaType(&type))) {
-    lm::FrameFormat format;
-    if (lm::FrameFormatOf(type, format)) Collector->SetFrameFormat(format);
-    if (type.pbFormat) CoTaskMemFree(type.pbFormat);
-    if (type.pUnk) type.pUnk->Release();
-  }
+  const HRESULT hr = HandWrittenGraph::RenderCapture(Grabber.Get(), Sink.Get());
+  lm::FrameFormat format;
+  if (SUCCEEDED(hr) && SUCCEEDED(GrabberFormat(format))) Collector->SetFrameFormat(format);
   return hr;
 }
 
 bool CaptureRig::ConnectedSize(LONG& Width, LONG& Height) {
-  AM_MEDIA_TYPE type{};
-  if (FAILED(Grab->GetConnectedMediaType(&type))) return false;
-  const BITMAPINFOHEADER* bmi = BitmapOf(type);
-  const bool ok = bmi != nullptr;
-  if (ok) {
-    Width = bmi->biWidth;
-    Height = bmi->biHeight;
-  }
-  if (type.pbFormat) CoTaskMemFree(type.pbFormat);
-  if (type.pUnk) type.pUnk->Release();
-  return ok;
+  lm::FrameFormat format;
+  if (FAILED(GrabberFormat(format))) return false;
+  Width = format.Width;
+  Height = format.Height;
+  return true;
 }
 
 double CaptureRig::MeasureFrameRate(DWORD Milliseconds) {

@@ -2,7 +2,8 @@
 
 // What the test camera's tests share: finding the camera through the system device
 // enumerator, a capture graph (camera -> Sample Grabber fixed to RGB24 -> Null Renderer) built
-// by Wine's capture graph builder, a sample collector, the frame counter decoder (written from
+// by Wine's capture graph builder from the steps of the shared hand-written graph
+// (handwritten/HandWrittenGraph.h), a sample collector, the frame counter decoder (written from
 // the picture layout documented in testcam/LmTestCam.h), and strict fakes of a receiving pin
 // and of a graph for the contract tests.
 
@@ -17,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "handwritten/HandWrittenGraph.h"
+#include "handwritten/VideoDevices.h"
 #include "support/FakeCom.h"
 #include "webcam/src/LmFrameConverter.h"
 
@@ -30,10 +33,9 @@ inline constexpr CLSID kClsidSampleGrabber = {0xc1f400a0, 0x3f08, 0x11d3, {0x9f,
 // {C1F400A4-3F08-11D3-9F0B-006008039E37}
 inline constexpr CLSID kClsidNullRenderer = {0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
 
-// Friendly names of the video input devices that the system device enumerator lists.
-std::vector<std::wstring> ListVideoDevices();
-// The device filter of the device named Name, bound through its moniker; null when absent.
-ComPtr<IBaseFilter> BindCamera(const std::wstring& Name);
+// Friendly names of the video input devices, and a device bound by its name.
+using handwritten::BindCamera;
+using handwritten::ListVideoDevices;
 ComPtr<IPin> PinOf(IBaseFilter* Filter, const wchar_t* Id);
 // Takes over the first reference of a new object (mingw-w64's ComPtr::Attach adds one).
 template <typename T>
@@ -117,14 +119,14 @@ private:
 };
 
 // Camera -> Sample Grabber (RGB24) -> Null Renderer, and the preview into a second Null
-// Renderer, all through ICaptureGraphBuilder2::RenderStream.
-class CaptureRig {
+// Renderer, all through ICaptureGraphBuilder2::RenderStream. The graph's objects (Graph,
+// Builder, Camera, Grabber, Grab, Control, Events) are the hand-written graph's.
+class CaptureRig : public handwritten::HandWrittenGraph {
 public:
   // GrabberSubtype: the subtype the Sample Grabber is fixed to.
   explicit CaptureRig(const std::wstring& CameraName, const GUID& GrabberSubtype = MEDIASUBTYPE_RGB24);
+  // Stops the graph and detaches the collector before the collector and the sinks go.
   ~CaptureRig();
-  CaptureRig(const CaptureRig&) = delete;
-  CaptureRig& operator=(const CaptureRig&) = delete;
 
   bool Ready() const { return m_Ready; }
   HRESULT RenderPreview();
@@ -134,15 +136,8 @@ public:
   // Runs, collects for Milliseconds, stops; returns frames per second seen by the grabber.
   double MeasureFrameRate(DWORD Milliseconds);
 
-  ComPtr<IGraphBuilder> Graph;
-  ComPtr<ICaptureGraphBuilder2> Builder;
-  ComPtr<IBaseFilter> Camera;
-  ComPtr<IBaseFilter> Grabber;
-  ComPtr<ISampleGrabber> Grab;
   ComPtr<IBaseFilter> Sink;
   ComPtr<IBaseFilter> PreviewSink;
-  ComPtr<IMediaControl> Control;
-  ComPtr<IMediaEventEx> Events;
   ComPtr<SampleCollector> Collector;
 
 private:

@@ -214,7 +214,15 @@ private:
 // The calls of SetupGraph1(false), SetupGraph2 and SetupVideoWindow on the working fake graph.
 const char* const kGrabberAgain = "ISampleGrabber::SetMediaType(video, RGB24, VideoInfo); IFilterGraph::AddFilter(Sample Grabber)";
 const std::string kRebuild = fakes::Join(
-    {"ICaptureGraphBuilder2::RenderStream(preview, interleaved); ICaptureGraphBuilder2::RenderStream(capture, video); "
+    {"ICaptureGraphBuilder2::RenderStream(preview, interleaved)", fakes::kCaptureToGrabber,
+     "ISampleGrabber::GetConnectedMediaType; ISampleGrabber::SetBufferSamples(false); "
+     "ISampleGrabber::SetOneShot(false); ISampleGrabber::SetCallback(null, 0)",
+     fakes::kVideoWindowSetup});
+// The same for a device without a stream configuration: its own format cannot be read, and the
+// grabber takes 24-bit RGB.
+const std::string kRebuildWithoutConfig = fakes::Join(
+    {"ICaptureGraphBuilder2::RenderStream(preview, interleaved)", fakes::kFindStreamConfig,
+     "ISampleGrabber::SetMediaType(video, RGB24, VideoInfo); ICaptureGraphBuilder2::RenderStream(capture, video); "
      "ISampleGrabber::GetConnectedMediaType; ISampleGrabber::SetBufferSamples(false); "
      "ISampleGrabber::SetOneShot(false); ISampleGrabber::SetCallback(null, 0)",
      fakes::kVideoWindowSetup});
@@ -584,7 +592,8 @@ TEST_F(FormatsTest, SetFormatFailuresGiveMinus2WithTheGraphRebuilt) {
     Reach(kOpen);
     failure.Arrange(Graph(), Preview());
     EXPECT_EQ(Preview().SetFormat(m_Device.Get(), 1), -2);
-    EXPECT_EQ(TakeCalls(), Join({kTakeApart, kGrabberAgain, failure.ConfigCalls, kRebuild}));
+    const bool withoutConfig = std::string(failure.Name) == "no stream configuration";
+    EXPECT_EQ(TakeCalls(), Join({kTakeApart, kGrabberAgain, failure.ConfigCalls, withoutConfig ? kRebuildWithoutConfig : kRebuild}));
     EXPECT_EQ(Graph().AppliedFormats.size(), std::string(failure.ConfigCalls).find("SetFormat") != std::string::npos ? 1u : 0u);
     // The public operation reports 2 and keeps the selection and the properties.
     ConnectRenderer();
@@ -792,8 +801,14 @@ TEST_F(FormatsTest, PinDialogTakesTheGraphApartWhenNotRunningAndLoadsTheFormat) 
     EXPECT_EQ(Preview().ErrorStatus(), 0);
     EXPECT_EQ(closer.Frames, frames + 1);
     const std::vector<std::string> calls = Graph().Log.Calls();
+    // Rebuilt for the chosen format: the grabber takes YUY2 as it comes.
+    std::string rebuild = kRebuild;
+    const std::string rgb24 = "ISampleGrabber::SetMediaType(video, RGB24, VideoInfo); ICaptureGraphBuilder2::RenderStream";
+    rebuild.replace(rebuild.find(rgb24), rgb24.size(),
+                    "ISampleGrabber::SetMediaType(video, {32595559-0000-0010-8000-00AA00389B71}, VideoInfo); "
+                    "ICaptureGraphBuilder2::RenderStream");
     EXPECT_EQ(TakeCalls(), Join({kTakeApart, kGrabberAgain, kFindConfig, "ISpecifyPropertyPages::GetPages(config)",
-                                 "IPropertyPage::SetObjects(config)", "IAMStreamConfig::GetFormat", kRebuild}));
+                                 "IPropertyPage::SetObjects(config)", "IAMStreamConfig::GetFormat", rebuild}));
     // The frame came up after the graph was taken apart and before it was rebuilt.
     ASSERT_EQ(closer.LogSizeAtFrame.size(), static_cast<size_t>(closer.Frames));
     const size_t atFrame = closer.LogSizeAtFrame.back();
@@ -939,7 +954,7 @@ TEST_F(FormatsTest, PinDialogWithoutStreamConfigurationGives2AndKeepsTheProperti
     Preview().SetFrameRate(12.0);
     EXPECT_FALSE(Preview().ShowCapturePinDialog());
     EXPECT_EQ(Preview().ErrorStatus(), 2);
-    EXPECT_EQ(TakeCalls(), state == kOpen ? Join({kTakeApart, kGrabberAgain, kFindConfig, kRebuild})
+    EXPECT_EQ(TakeCalls(), state == kOpen ? Join({kTakeApart, kGrabberAgain, kFindConfig, kRebuildWithoutConfig})
                                           : std::string(kFindConfig));
     EXPECT_EQ(Preview().VideoSize().cx, 320);
     EXPECT_EQ(Preview().FrameRate(), 12.0);

@@ -102,7 +102,7 @@ private:
 
 constexpr int kClosed = 1, kOpen = 2, kRunning = 6, kPaused = 18, kStopped = 258;
 
-const char* const kOpenCalls =
+const std::string kOpenCallsText = std::string(
     "CoCreateInstance(CLSID_FilterGraph); CoCreateInstance(CLSID_CaptureGraphBuilder2); "
     "CoCreateInstance(CLSID_SampleGrabber); IBaseFilter::QueryInterface(ISampleGrabber); "
     "IFilterGraph::QueryInterface(IMediaControl); IFilterGraph::QueryInterface(IVideoWindow); "
@@ -112,12 +112,13 @@ const char* const kOpenCalls =
     "ICaptureGraphBuilder2::FindInterface(capture, interleaved, IAMStreamConfig); "
     "ICaptureGraphBuilder2::FindInterface(capture, video, IAMStreamConfig); "
     "IAMStreamConfig::GetNumberOfCapabilities; IAMStreamConfig::GetFormat; IAMStreamConfig::GetStreamCaps(0); "
-    "ICaptureGraphBuilder2::RenderStream(preview, interleaved); ICaptureGraphBuilder2::RenderStream(capture, video); "
+    "ICaptureGraphBuilder2::RenderStream(preview, interleaved); ") + fakes::kCaptureToGrabber + "; "
     "ISampleGrabber::GetConnectedMediaType; ISampleGrabber::SetBufferSamples(false); "
     "ISampleGrabber::SetOneShot(false); ISampleGrabber::SetCallback(null, 0); "
     "IVideoWindow::put_Owner(window); IVideoWindow::put_MessageDrain(window); "
     "IVideoWindow::put_WindowStyle(0x46000000); IVideoWindow::SetWindowPosition(1, 1, 98, 98); "
     "IVideoWindow::put_Visible(OAFALSE); IMediaEventEx::SetNotifyWindow(window, 32769, 0)";
+const char* const kOpenCalls = kOpenCallsText.c_str();
 
 // The graph's teardown; the grabber lets go of the callback before it goes.
 const std::string kCloseCallsText = std::string(fakes::kGraphTeardown) + "; ISampleGrabber::SetCallback(null, 0)";
@@ -210,7 +211,8 @@ TEST_F(PreviewTest, OpenBuildsTheWholeGraphInOrderStoppedAndHidden) {
   EXPECT_FALSE(Preview().m_PreviewFaked);
   EXPECT_EQ(Graph().GraphFilters, (std::vector<std::string>{"Camera", "grabber"}));
   EXPECT_EQ(Graph().RenderStreamFilters, (std::vector<std::string>{"Camera, null, null", "Camera, null, grabber"}));
-  EXPECT_EQ(Graph().FindInterfaceFilters, (std::vector<std::string>{"Camera", "Camera"}));
+  // The formats, then the device's own format for the grabber.
+  EXPECT_EQ(Graph().FindInterfaceFilters, (std::vector<std::string>{"Camera", "Camera", "Camera", "Camera"}));
   // The grabber accepts 24-bit RGB video with a video-info header and nothing else.
   ASSERT_TRUE(Graph().GrabberType.has_value());
   AM_MEDIA_TYPE expected{};
@@ -243,8 +245,8 @@ const StepFailure kStepFailures[] = {
     {"IFilterGraph::AddFilter(Video Capture)", S_FALSE, "IFilterGraph::AddFilter(Video Capture)", 8},
     {"ISampleGrabber::SetMediaType", E_FAIL, "ISampleGrabber::SetMediaType(video, RGB24, VideoInfo)", 8},
     {"IFilterGraph::AddFilter(Sample Grabber)", VFW_E_DUPLICATE_NAME, "IFilterGraph::AddFilter(Sample Grabber)", 8},
-    // The device's own format is then looked at: an RGB24 device has no other to offer.
-    {"ICaptureGraphBuilder2::RenderStream(capture, video)", S_FALSE, "IAMStreamConfig::GetFormat", 8},
+    // The device's own format first, then 24-bit RGB: both fail.
+    {"ICaptureGraphBuilder2::RenderStream(capture, video)", S_FALSE, "ICaptureGraphBuilder2::RenderStream(capture, video)", 8},
     {"ISampleGrabber::GetConnectedMediaType", VFW_E_NOT_CONNECTED, "ISampleGrabber::GetConnectedMediaType", 8},
     {"ISampleGrabber::SetBufferSamples", S_FALSE, "ISampleGrabber::SetBufferSamples(false)", 8},
     {"ISampleGrabber::SetOneShot", S_FALSE, "ISampleGrabber::SetOneShot(false)", 8},
@@ -256,30 +258,37 @@ const StepFailure kStepFailures[] = {
     {"IMediaEventEx::SetNotifyWindow", E_FAIL, "IMediaEventEx::SetNotifyWindow(window, 32769, 0)", 8},
 };
 
-// A camera whose format this system cannot convert to 24-bit RGB: the grabber is connected
-// with the camera's own format (its frames are converted per snapshot); a format that cannot
-// be converted at all still fails the open.
-TEST_F(PreviewTest, CaptureStreamFallsBackToTheDevicesOwnFormatWhenItCanBeConverted) {
-  for (const bool convertible : {true, false}) {
-    SCOPED_TRACE(convertible ? "YUY2" : "a format without a converter");
+// The grabber takes the camera's own format whenever the library converts it itself (its frames
+// are converted per snapshot); 24-bit RGB, through a system converter, for a format it cannot
+// convert, and when the camera's own format does not connect.
+TEST_F(PreviewTest, CaptureStreamTakesTheDevicesOwnFormatWhenTheLibraryConvertsIt) {
+  struct Case {
+    const char* Name;
+    GUID SubType;
+    bool NativeConnects;
+    int Renders;
+    GUID GrabberType;
+  };
+  const Case cases[] = {
+      {"YUY2", MEDIASUBTYPE_YUY2, true, 1, MEDIASUBTYPE_YUY2},
+      {"YUY2 that does not connect as it is", MEDIASUBTYPE_YUY2, false, 2, MEDIASUBTYPE_RGB24},
+      {"a format the library cannot convert", MEDIASUBTYPE_dvsd, true, 1, MEDIASUBTYPE_RGB24},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
     NewGraphSystem();
-    const GUID subtype = convertible ? MEDIASUBTYPE_YUY2 : MEDIASUBTYPE_dvsd;
-    Graph().CurrentFormat = FakeFormat::Video(320, 240, 16, 333333, subtype);
+    Graph().CurrentFormat = FakeFormat::Video(320, 240, 16, 333333, c.SubType);
     Graph().Capabilities[0].Format = *Graph().CurrentFormat;
-    Graph().Connected = FakeFormat::Video(320, 240, 16, 333333, subtype);
-    Graph().ScriptNth("ICaptureGraphBuilder2::RenderStream(capture, video)", 1, VFW_E_CANNOT_CONNECT);
-    EXPECT_EQ(Preview().Open(0), convertible);
-    EXPECT_EQ(Graph().Log.Count("ICaptureGraphBuilder2::RenderStream(capture, video)"), convertible ? 2 : 1);
+    Graph().Connected = FakeFormat::Video(320, 240, 16, 333333, c.GrabberType);
+    if (!c.NativeConnects) Graph().ScriptNth("ICaptureGraphBuilder2::RenderStream(capture, video)", 1, VFW_E_CANNOT_CONNECT);
+    ASSERT_TRUE(Preview().Open(0)) << Preview().ErrorStatus();
+    EXPECT_EQ(Graph().Log.Count("ICaptureGraphBuilder2::RenderStream(capture, video)"), c.Renders);
     ASSERT_TRUE(Graph().GrabberType.has_value());
-    EXPECT_TRUE(IsEqualGUID(Graph().GrabberType->subtype, convertible ? subtype : MEDIASUBTYPE_RGB24));
-    if (convertible) {
-      EXPECT_TRUE(Preview().m_isCapture);
-      EXPECT_TRUE(IsEqualGUID(Preview().m_GrabberSubType, MEDIASUBTYPE_YUY2));
-      ASSERT_TRUE(Preview().Start(vlmVideoStretch));
-      EXPECT_TRUE(Preview().TakeSnapshot()) << Preview().ErrorStatus();
-    } else {
-      EXPECT_EQ(Preview().ErrorStatus(), 203);
-    }
+    EXPECT_TRUE(IsEqualGUID(Graph().GrabberType->subtype, c.GrabberType));
+    EXPECT_TRUE(Preview().m_isCapture);
+    EXPECT_TRUE(IsEqualGUID(Preview().m_GrabberSubType, c.GrabberType));
+    ASSERT_TRUE(Preview().Start(vlmVideoStretch));
+    EXPECT_TRUE(Preview().TakeSnapshot()) << Preview().ErrorStatus();
     DestroyPreview();
   }
 }

@@ -125,7 +125,7 @@ void TVLmCaptureControl::DeviceLost() {
   if (m_State == vlmStateClosed || m_DeviceLostReported) return;
   m_DeviceLostReported = true;
   try {
-    if (m_pMediaControl) m_pMediaControl->Stop();
+    StopGraph();
     if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   } catch (...) {
     // The graph goes with Close; the loss is reported all the same.

@@ -71,54 +71,67 @@ YuvMatrix MatrixOf(const FrameFormat& Format) {
           fixed(cScale * 2 * (1 - kb))};
 }
 
-inline void PutYuv(const YuvMatrix& M, int Y, int U, int V, BYTE* Pixel) {
+// Writes one pixel of Target: blue, green, red, and alpha 255 when it has four bytes a pixel.
+inline void PutPixel(BYTE* Pixel, int BytesPerPixel, BYTE Blue, BYTE Green, BYTE Red) {
+  Pixel[0] = Blue;
+  Pixel[1] = Green;
+  Pixel[2] = Red;
+  if (BytesPerPixel == 4) Pixel[3] = 255;
+}
+
+inline void PutYuv(const YuvMatrix& M, int Y, int U, int V, BYTE* Pixel, int BytesPerPixel) {
   const int y = M.YScale * (Y - M.YOffset) + 32768;
   const int u = U - 128, v = V - 128;
-  Pixel[0] = Clamp((y + M.BU * u) >> 16);
-  Pixel[1] = Clamp((y - M.GU * u - M.GV * v) >> 16);
-  Pixel[2] = Clamp((y + M.RV * v) >> 16);
+  PutPixel(Pixel, BytesPerPixel, Clamp((y + M.BU * u) >> 16), Clamp((y - M.GU * u - M.GV * v) >> 16),
+           Clamp((y + M.RV * v) >> 16));
 }
 
-// Picture row Y of a top-down source goes to DIB row Height - 1 - Y.
-BYTE* TargetRow(BYTE* Target, LONG Width, LONG Height, LONG Y) {
-  return Target + static_cast<size_t>(Height - 1 - Y) * Rgb24Stride(Width);
-}
+// Picture row Y of the target.
+BYTE* TargetRow(const PictureTarget& Target, LONG Y) { return Target.Top + static_cast<ptrdiff_t>(Y) * Target.Stride; }
 
-void ClearPadding(BYTE* Row, LONG Width) {
-  std::fill(Row + static_cast<size_t>(Width) * 3, Row + Rgb24Stride(Width), BYTE{0});
+// Zeroes the bytes of a row past its pixels, up to the absolute stride.
+void ClearPadding(const PictureTarget& Target, BYTE* Row, LONG Width) {
+  const size_t used = static_cast<size_t>(Width) * static_cast<size_t>(Target.BytesPerPixel);
+  const size_t stride = static_cast<size_t>(Target.Stride < 0 ? -Target.Stride : Target.Stride);
+  if (stride > used) std::fill(Row + used, Row + stride, BYTE{0});
 }
 
 // Packed 4:2:2: two pixels in four bytes, at the given offsets of Y0, U, Y1, V.
 void ConvertPacked422(const YuvMatrix& M, const BYTE* Source, LONG Width, LONG Height, int Y0, int U, int Y1, int V,
-                      BYTE* Target) {
+                      const PictureTarget& Target) {
   const size_t stride = static_cast<size_t>(Width) * 2;
+  const int bpp = Target.BytesPerPixel;
   for (LONG y = 0; y < Height; ++y) {
     const BYTE* in = Source + static_cast<size_t>(y) * stride;
-    BYTE* out = TargetRow(Target, Width, Height, y);
-    for (LONG x = 0; x < Width; x += 2, in += 4, out += 6) {
-      PutYuv(M, in[Y0], in[U], in[V], out);
-      PutYuv(M, in[Y1], in[U], in[V], out + 3);
+    BYTE* const row = TargetRow(Target, y);
+    BYTE* out = row;
+    for (LONG x = 0; x < Width; x += 2, in += 4, out += 2 * bpp) {
+      PutYuv(M, in[Y0], in[U], in[V], out, bpp);
+      PutYuv(M, in[Y1], in[U], in[V], out + bpp, bpp);
     }
-    ClearPadding(TargetRow(Target, Width, Height, y), Width);
+    ClearPadding(Target, row, Width);
   }
 }
 
 // Planar 4:2:0: a luma plane, then chroma at half width and height, either interleaved (NV12:
 // one plane of U, V pairs) or in two planes.
-void ConvertPlanar420(const YuvMatrix& M, const BYTE* Source, LONG Width, LONG Height, Layout Kind, BYTE* Target) {
+void ConvertPlanar420(const YuvMatrix& M, const BYTE* Source, LONG Width, LONG Height, Layout Kind,
+                      const PictureTarget& Target) {
   const size_t lumaBytes = static_cast<size_t>(Width) * static_cast<size_t>(Height);
   const size_t chromaWidth = static_cast<size_t>(Width) / 2;
   const size_t planeBytes = chromaWidth * (static_cast<size_t>(Height) / 2);
   const BYTE* chroma = Source + lumaBytes;
+  const int bpp = Target.BytesPerPixel;
   for (LONG y = 0; y < Height; ++y) {
     const BYTE* luma = Source + static_cast<size_t>(y) * Width;
     const size_t chromaRow = static_cast<size_t>(y / 2);
-    BYTE* out = TargetRow(Target, Width, Height, y);
+    BYTE* const row = TargetRow(Target, y);
+    BYTE* out = row;
     if (Kind == Layout::Nv12) {
       const BYTE* uv = chroma + chromaRow * static_cast<size_t>(Width);
-      for (LONG x = 0; x < Width; x += 2, uv += 2, out += 6) {
-        PutYuv(M, luma[x], uv[0], uv[1], out);
-        PutYuv(M, luma[x + 1], uv[0], uv[1], out + 3);
+      for (LONG x = 0; x < Width; x += 2, uv += 2, out += 2 * bpp) {
+        PutYuv(M, luma[x], uv[0], uv[1], out, bpp);
+        PutYuv(M, luma[x + 1], uv[0], uv[1], out + bpp, bpp);
       }
     } else {
       // I420: U before V; YV12: V before U.
@@ -126,12 +139,12 @@ void ConvertPlanar420(const YuvMatrix& M, const BYTE* Source, LONG Width, LONG H
       const BYTE* second = first + planeBytes;
       const BYTE* u = Kind == Layout::I420 ? first : second;
       const BYTE* v = Kind == Layout::I420 ? second : first;
-      for (LONG x = 0; x < Width; x += 2, ++u, ++v, out += 6) {
-        PutYuv(M, luma[x], *u, *v, out);
-        PutYuv(M, luma[x + 1], *u, *v, out + 3);
+      for (LONG x = 0; x < Width; x += 2, ++u, ++v, out += 2 * bpp) {
+        PutYuv(M, luma[x], *u, *v, out, bpp);
+        PutYuv(M, luma[x + 1], *u, *v, out + bpp, bpp);
       }
     }
-    ClearPadding(TargetRow(Target, Width, Height, y), Width);
+    ClearPadding(Target, row, Width);
   }
 }
 
@@ -140,44 +153,42 @@ inline BYTE Widen5(unsigned Value) { return static_cast<BYTE>(Value << 3 | Value
 inline BYTE Widen6(unsigned Value) { return static_cast<BYTE>(Value << 2 | Value >> 4); }
 
 // RGB DIBs: bottom-up for a positive height, top-down for a negative one.
-void ConvertRgb(const BYTE* Source, LONG Width, LONG SignedHeight, Layout Kind, BYTE* Target) {
+void ConvertRgb(const BYTE* Source, LONG Width, LONG SignedHeight, Layout Kind, const PictureTarget& Target) {
   const LONG height = SignedHeight < 0 ? -SignedHeight : SignedHeight;
   const bool topDown = SignedHeight < 0;
   const int bits = Kind == Layout::Rgb32 ? 32 : Kind == Layout::Rgb24 ? 24 : 16;
   const size_t inStride = RgbStride(Width, bits);
-  for (LONG row = 0; row < height; ++row) {
-    // DIB row `row` counts from the bottom of the picture.
-    const BYTE* in = Source + static_cast<size_t>(topDown ? height - 1 - row : row) * inStride;
-    BYTE* out = Target + static_cast<size_t>(row) * Rgb24Stride(Width);
+  const int bpp = Target.BytesPerPixel;
+  for (LONG y = 0; y < height; ++y) {
+    // Picture row y is row y of a top-down source, and row height - 1 - y of a bottom-up one.
+    const BYTE* in = Source + static_cast<size_t>(topDown ? y : height - 1 - y) * inStride;
+    BYTE* const row = TargetRow(Target, y);
+    BYTE* out = row;
     switch (Kind) {
       case Layout::Rgb24:
-        std::memcpy(out, in, static_cast<size_t>(Width) * 3);
-        break;
-      case Layout::Rgb32:
-        for (LONG x = 0; x < Width; ++x, in += 4, out += 3) {
-          out[0] = in[0];
-          out[1] = in[1];
-          out[2] = in[2];
+        if (bpp == 3) {
+          std::memcpy(out, in, static_cast<size_t>(Width) * 3);
+        } else {
+          for (LONG x = 0; x < Width; ++x, in += 3, out += 4) PutPixel(out, 4, in[0], in[1], in[2]);
         }
         break;
+      case Layout::Rgb32:
+        for (LONG x = 0; x < Width; ++x, in += 4, out += bpp) PutPixel(out, bpp, in[0], in[1], in[2]);
+        break;
       case Layout::Rgb565:
-        for (LONG x = 0; x < Width; ++x, in += 2, out += 3) {
+        for (LONG x = 0; x < Width; ++x, in += 2, out += bpp) {
           const unsigned pixel = in[0] | in[1] << 8;
-          out[0] = Widen5(pixel & 0x1F);
-          out[1] = Widen6(pixel >> 5 & 0x3F);
-          out[2] = Widen5(pixel >> 11 & 0x1F);
+          PutPixel(out, bpp, Widen5(pixel & 0x1F), Widen6(pixel >> 5 & 0x3F), Widen5(pixel >> 11 & 0x1F));
         }
         break;
       default:  // RGB555
-        for (LONG x = 0; x < Width; ++x, in += 2, out += 3) {
+        for (LONG x = 0; x < Width; ++x, in += 2, out += bpp) {
           const unsigned pixel = in[0] | in[1] << 8;
-          out[0] = Widen5(pixel & 0x1F);
-          out[1] = Widen5(pixel >> 5 & 0x1F);
-          out[2] = Widen5(pixel >> 10 & 0x1F);
+          PutPixel(out, bpp, Widen5(pixel & 0x1F), Widen5(pixel >> 5 & 0x1F), Widen5(pixel >> 10 & 0x1F));
         }
         break;
     }
-    ClearPadding(Target + static_cast<size_t>(row) * Rgb24Stride(Width), Width);
+    ClearPadding(Target, row, Width);
   }
 }
 
@@ -261,11 +272,28 @@ size_t Rgb24ImageBytes(LONG Width, LONG Height) {
   return Rgb24Stride(Width) * static_cast<size_t>(Height < 0 ? -Height : Height);
 }
 
+PictureTarget BottomUpDib(BYTE* Target, LONG Width, LONG Height) {
+  const LONG height = Height < 0 ? -Height : Height;
+  const ptrdiff_t stride = static_cast<ptrdiff_t>(Rgb24Stride(Width));
+  PictureTarget target;
+  target.Top = height > 0 && Target ? Target + stride * (height - 1) : Target;
+  target.Stride = -stride;
+  target.BytesPerPixel = 3;
+  return target;
+}
+
 bool ConvertFrame(const FrameFormat& Format, const BYTE* Source, size_t Length, BYTE* Target) {
-  if (!Source || !Target || !CanConvertFrame(Format)) return false;
+  return Target && ConvertFrame(Format, Source, Length, BottomUpDib(Target, Format.Width, Format.Height));
+}
+
+bool ConvertFrame(const FrameFormat& Format, const BYTE* Source, size_t Length, const PictureTarget& Target) {
+  if (!Source || !Target.Top || !CanConvertFrame(Format)) return false;
+  if (Target.BytesPerPixel != 3 && Target.BytesPerPixel != 4) return false;
   const Layout kind = LayoutOf(Format.SubType);
   const LONG width = Format.Width;
   const LONG height = Format.Height < 0 ? -Format.Height : Format.Height;
+  const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(Target.BytesPerPixel);
+  if (static_cast<size_t>(Target.Stride < 0 ? -Target.Stride : Target.Stride) < rowBytes) return false;
   if (kind == Layout::Mjpg) {
     try {
       return DecodeMjpgFrame(Source, Length, width, height, Target);

@@ -1,9 +1,11 @@
 #pragma once
 
-// Turns one video frame in a camera's or a decoder's own format into the picture a snapshot
-// hands out: a bottom-up 24-bit DIB (blue, green, red; rows of Width * 3 bytes rounded up to a
-// multiple of 4; |Height| rows). Internal to the camera library; the test environment's
-// decoder uses the same code.
+// Turns one video frame in a camera's or a decoder's own format into a picture in blue, green,
+// red order, 3 bytes a pixel (24-bit RGB) or 4 (32-bit, with alpha 255), rows laid out as the
+// caller asks: the bottom-up 24-bit DIB that a snapshot hands out (rows of Width * 3 bytes
+// rounded up to a multiple of 4, |Height| rows, last picture row first), or top-down rows at a
+// stride of the caller's, as the frame stream hands frames out. Internal to the camera library;
+// the test environment's decoder uses the same code.
 //
 // Formats: YUY2, UYVY, NV12, I420 (and IYUV), YV12, RGB32, RGB24, RGB565, RGB555 and MJPG
 // (decoded with WIC; a frame without Huffman tables, as cameras send them, gets the standard
@@ -12,7 +14,7 @@
 // YUV is BT.601 with limited range (Y 16..235, chroma 16..240) unless FrameFormat says
 // otherwise; MJPG follows its own (JFIF: full range). YUV frames are top-down whatever the sign
 // of the height; RGB frames are bottom-up for a positive height and top-down for a negative
-// one. The result is always bottom-up.
+// one.
 
 #include <windows.h>
 
@@ -47,10 +49,25 @@ size_t Rgb24Stride(LONG Width);
 // Bytes of the converted picture of a Width x Height frame (the sign of Height ignored).
 size_t Rgb24ImageBytes(LONG Width, LONG Height);
 
-// Converts the frame at Source (Length bytes) into Target, which holds Rgb24ImageBytes bytes.
-// False, with Target undefined, when the format cannot be converted, the frame is too short,
-// or an MJPG frame does not decode to exactly Width x |Height| pixels. Never reads past
-// Source + Length. MJPG decoding needs COM initialised on the calling thread.
+// Where a converted picture goes: picture row 0 (the top row) at Top, each next row Stride
+// bytes further (negative for a bottom-up buffer), BytesPerPixel 3 (blue, green, red) or 4
+// (blue, green, red, alpha 255). The bytes of a row past its pixels are zeroed when the row is
+// written, up to the absolute stride.
+struct PictureTarget {
+  BYTE* Top = nullptr;
+  ptrdiff_t Stride = 0;
+  int BytesPerPixel = 3;
+};
+
+// The bottom-up 24-bit DIB in Target (Rgb24ImageBytes bytes) as a PictureTarget.
+PictureTarget BottomUpDib(BYTE* Target, LONG Width, LONG Height);
+
+// Converts the frame at Source (Length bytes) into Target, whose rows hold the picture's
+// Width x |Height| pixels. False, with Target undefined, when the format cannot be converted,
+// the frame is too short, or an MJPG frame does not decode to exactly Width x |Height| pixels.
+// Never reads past Source + Length. MJPG decoding needs COM initialised on the calling thread.
+bool ConvertFrame(const FrameFormat& Format, const BYTE* Source, size_t Length, const PictureTarget& Target);
+// The same into the bottom-up 24-bit DIB at Target, which holds Rgb24ImageBytes bytes.
 bool ConvertFrame(const FrameFormat& Format, const BYTE* Source, size_t Length, BYTE* Target);
 
 }  // namespace lm

@@ -17,8 +17,8 @@ namespace {
 // Markers that stand alone, without a length: TEM and RST0..RST7 (SOI is handled first).
 bool IsStandalone(BYTE Marker) { return Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD7); }
 
-// Decodes a complete JPEG stream (tables included) with WIC.
-bool DecodeWithWic(const BYTE* Data, size_t Length, LONG Width, LONG Height, BYTE* Target) {
+// Decodes a complete JPEG stream (tables included) with WIC into Target.
+bool DecodeWithWic(const BYTE* Data, size_t Length, LONG Width, LONG Height, const PictureTarget& Target) {
   if (Length > MAXDWORD) return false;
   ComPtr<IWICImagingFactory> factory;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))))
@@ -37,25 +37,30 @@ bool DecodeWithWic(const BYTE* Data, size_t Length, LONG Width, LONG Height, BYT
   if (FAILED(frame->GetSize(&width, &height)) || width != static_cast<UINT>(Width) ||
       height != static_cast<UINT>(Height))
     return false;
-  ComPtr<IWICBitmapSource> bgr;
-  if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame.Get(), &bgr))) return false;
-  const size_t stride = Rgb24Stride(Width);
-  const size_t bytes = stride * static_cast<size_t>(Height);
-  if (bytes > MAXUINT) return false;
-  // WIC hands rows top-down; the DIB wants them bottom-up, so they are swapped afterwards.
-  if (FAILED(bgr->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(bytes), Target))) return false;
-  std::vector<BYTE> row(stride);
-  for (LONG top = 0, bottom = Height - 1; top < bottom; ++top, --bottom) {
-    BYTE* a = Target + static_cast<size_t>(top) * stride;
-    BYTE* b = Target + static_cast<size_t>(bottom) * stride;
-    std::memcpy(row.data(), a, stride);
-    std::memcpy(a, b, stride);
-    std::memcpy(b, row.data(), stride);
+  ComPtr<IWICBitmapSource> converted;
+  const WICPixelFormatGUID& wanted = Target.BytesPerPixel == 4 ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
+  if (FAILED(WICConvertBitmapSource(wanted, frame.Get(), &converted))) return false;
+  // WIC hands rows top-down: into a bottom-up target they go from its lowest row upward, and
+  // are swapped afterwards.
+  const size_t stride = static_cast<size_t>(Target.Stride < 0 ? -Target.Stride : Target.Stride);
+  const size_t used = static_cast<size_t>(Width) * static_cast<size_t>(Target.BytesPerPixel);
+  const size_t bytes = stride * static_cast<size_t>(Height - 1) + used;
+  if (bytes > MAXUINT || stride > MAXUINT) return false;
+  BYTE* const lowest = Target.Stride < 0 ? Target.Top + Target.Stride * (Height - 1) : Target.Top;
+  if (FAILED(converted->CopyPixels(nullptr, static_cast<UINT>(stride), static_cast<UINT>(bytes), lowest))) return false;
+  if (Target.Stride < 0) {
+    std::vector<BYTE> row(used);
+    for (LONG top = 0, bottom = Height - 1; top < bottom; ++top, --bottom) {
+      BYTE* a = lowest + static_cast<size_t>(top) * stride;
+      BYTE* b = lowest + static_cast<size_t>(bottom) * stride;
+      std::memcpy(row.data(), a, used);
+      std::memcpy(a, b, used);
+      std::memcpy(b, row.data(), used);
+    }
   }
-  // CopyPixels leaves the padding at the end of each row as it was.
-  const size_t used = static_cast<size_t>(Width) * 3;
+  // CopyPixels leaves the bytes of a row past its pixels as they were.
   if (used != stride)
-    for (LONG y = 0; y < Height; ++y) std::fill(Target + y * stride + used, Target + (y + 1) * stride, BYTE{0});
+    for (LONG y = 0; y < Height; ++y) std::fill(lowest + y * stride + used, lowest + (y + 1) * stride, BYTE{0});
   return true;
 }
 
@@ -107,13 +112,14 @@ const std::vector<BYTE>& StandardHuffmanSegment() {
   return segment;
 }
 
-bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, BYTE* Target) {
-  if (Width <= 0 || Height <= 0 || !Target) return false;
+bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, const PictureTarget& Target,
+                     std::pmr::memory_resource* Scratch) {
+  if (Width <= 0 || Height <= 0 || !Target.Top) return false;
   JpegLayout layout;
   if (!ReadJpegLayout(Frame, Length, layout)) return false;
   if (layout.HasHuffmanTables) return DecodeWithWic(Frame, Length, Width, Height, Target);
   const std::vector<BYTE>& tables = StandardHuffmanSegment();
-  std::vector<BYTE> complete;
+  std::pmr::vector<BYTE> complete(Scratch);
   complete.reserve(Length + tables.size());
   complete.insert(complete.end(), Frame, Frame + layout.ScanOffset);
   complete.insert(complete.end(), tables.begin(), tables.end());

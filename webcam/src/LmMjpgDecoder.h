@@ -1,6 +1,6 @@
 #pragma once
 
-// Decodes one motion-JPEG frame with WIC into a bottom-up 24-bit DIB. Internal to the camera
+// Decodes one motion-JPEG frame with WIC into a picture of the frame converter's. Internal to the camera
 // library (used by the frame converter).
 //
 // Cameras send baseline JPEG frames without Huffman tables (no DHT segment), relying on the
@@ -10,7 +10,10 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <memory_resource>
 #include <vector>
+
+#include "webcam/src/LmFrameConverter.h"
 
 namespace lm {
 
@@ -26,10 +29,12 @@ bool ReadJpegLayout(const BYTE* Frame, size_t Length, JpegLayout& Layout);
 // The standard tables as one DHT segment (marker included).
 const std::vector<BYTE>& StandardHuffmanSegment();
 
-// Decodes Frame (Length bytes) into Target, which holds Rgb24ImageBytes(Width, Height) bytes,
-// rows bottom-up. False when the frame is no JPEG that WIC decodes, or its picture is not
-// exactly Width x Height. Needs COM initialised on the calling thread; throws nothing except
-// std::bad_alloc.
-bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, BYTE* Target);
+// Decodes Frame (Length bytes) into Target, whose rows hold Width x Height pixels. False when
+// the frame is no JPEG that WIC decodes, or its picture is not exactly Width x Height. A frame
+// without tables is decoded from a copy with the tables inserted, allocated from Scratch
+// (exactly the copy's length, in one block). Needs COM initialised on the calling thread; throws
+// nothing except std::bad_alloc.
+bool DecodeMjpgFrame(const BYTE* Frame, size_t Length, LONG Width, LONG Height, const PictureTarget& Target,
+                     std::pmr::memory_resource* Scratch = std::pmr::get_default_resource());
 
 }  // namespace lm

@@ -202,7 +202,7 @@ bool TVLmPlay::TakeSnapshot() {
 
 bool TVLmPlay::GraphEvent(long Code, LONG_PTR, LONG_PTR) {
   if (Code != EC_COMPLETE) return false;
-  if (m_pMediaControl) m_pMediaControl->Stop();
+  StopGraph();
   if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   m_State = vlmStateOpen;
   QueueEvent([this] { DoEnd(); }, true);

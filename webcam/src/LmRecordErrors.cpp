@@ -36,7 +36,7 @@ void TVLmRecord::RecordError() {
   m_RecordErrorReported = true;
   try {
     // Stopping completes the file as far as it could be written.
-    if (m_pMediaControl) m_pMediaControl->Stop();
+    StopGraph();
     if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   } catch (...) {
     // The graph goes with Close; the error is reported all the same.

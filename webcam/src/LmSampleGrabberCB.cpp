@@ -45,10 +45,12 @@ void TLmSampleGrabberCB::SetCaptureInfo(HWND Wnd, bool bCaptured) {
 
 void TLmSampleGrabberCB::Detach() {
   m_Captured = true;
+  std::shared_ptr<TLmSampleReceiver> receiver;
   {
     std::lock_guard<std::mutex> lock(m_FrameLock);
     m_Detached = true;
     m_hWnd = nullptr;
+    receiver.swap(m_Receiver);
   }
   DiscardFrame();
 }
@@ -64,7 +66,25 @@ STDMETHODIMP TLmSampleGrabberCB::QueryInterface(REFIID riid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP TLmSampleGrabberCB::SampleCB(double, IMediaSample*) { return S_OK; }
+void TLmSampleGrabberCB::SetSampleReceiver(std::shared_ptr<TLmSampleReceiver> Receiver) {
+  std::lock_guard<std::mutex> lock(m_FrameLock);
+  m_Receiver = std::move(Receiver);
+}
+
+STDMETHODIMP TLmSampleGrabberCB::SampleCB(double SampleTime, IMediaSample* pSample) {
+  if (m_Detached || !pSample) return S_OK;
+  if (!m_Captured) {
+    BYTE* buffer = nullptr;
+    if (pSample->GetPointer(&buffer) == S_OK) BufferCB(SampleTime, buffer, pSample->GetActualDataLength());
+  }
+  std::shared_ptr<TLmSampleReceiver> receiver;
+  {
+    std::lock_guard<std::mutex> lock(m_FrameLock);
+    receiver = m_Receiver;
+  }
+  if (receiver) receiver->ReceiveSample(pSample);
+  return S_OK;
+}
 
 STDMETHODIMP TLmSampleGrabberCB::BufferCB(double, BYTE* pBuffer, LONG BufferLen) {
   if (m_Detached || m_Captured.exchange(true)) return S_OK;

@@ -9,6 +9,7 @@
 #include "webcam/src/LmDirectShowIds.h"
 #include "webcam/src/LmDmo.h"
 #include "webcam/src/LmFrameConverter.h"
+#include "webcam/src/LmFrameStream.h"
 #include "webcam/src/LmMediaTypes.h"
 
 using Microsoft::WRL::ComPtr;
@@ -104,11 +105,14 @@ ComPtr<IPin> GrabberPin(IBaseFilter* Grabber, PIN_DIRECTION Wanted) {
 }  // namespace
 
 TLmSnapshotPipeline::TLmSnapshotPipeline(TVLmVideoControl& Control)
-    : m_LmSampleGrabberCB(TLmSampleGrabberCB::Create()), m_Control(Control) {}
+    : m_LmSampleGrabberCB(TLmSampleGrabberCB::Create()),
+      m_FrameStream(std::make_shared<lm::FrameStream>()),
+      m_Control(Control) {}
 
 TLmSnapshotPipeline::~TLmSnapshotPipeline() {
   if (m_pSampleGrabber) m_pSampleGrabber->SetCallback(nullptr, 0);
   if (m_LmSampleGrabberCB) m_LmSampleGrabberCB->Detach();
+  m_FrameStream->Stop();
 }
 
 bool TLmSnapshotPipeline::CreateGrabber() {
@@ -137,12 +141,12 @@ bool TLmSnapshotPipeline::CanConvert(const AM_MEDIA_TYPE& Format) {
 
 bool TLmSnapshotPipeline::ConnectGrabber(const std::function<HRESULT()>& Connect,
                                          const std::function<const AM_MEDIA_TYPE*()>& SourceFormat) {
-  if (Connect() == S_OK) return true;
-  // No converter to 24-bit RGB for this source on this system: take its frames as they come.
+  // The source's own format when the library converts it itself: the frames then reach the
+  // grabber as they come, and only a frame someone asks for is converted. Otherwise (or when
+  // that connection fails) 24-bit RGB, through whatever converter the system puts in between.
   const AM_MEDIA_TYPE* format = SourceFormat();
-  if (!format || IsEqualGUID(format->subtype, MEDIASUBTYPE_RGB24) || !CanConvert(*format) || !AcceptFormat(format))
-    return false;
-  return Connect() == S_OK;
+  if (format && CanConvert(*format) && AcceptFormat(format) && Connect() == S_OK) return true;
+  return AcceptFormat(nullptr) && Connect() == S_OK;
 }
 
 bool TLmSnapshotPipeline::InsertGrabberBeforeRenderer(IGraphBuilder* Graph) {
@@ -194,6 +198,8 @@ bool TLmSnapshotPipeline::ReadGrabberConnection() {
 
 bool TLmSnapshotPipeline::QuietGrabber() {
   if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
+  // The callback goes: the frame stream attaches it again when the graph next runs.
+  m_FramesAttached = false;
   return m_pSampleGrabber->SetBufferSamples(FALSE) == S_OK && m_pSampleGrabber->SetOneShot(FALSE) == S_OK &&
          m_pSampleGrabber->SetCallback(nullptr, 0) == S_OK;
 }
@@ -206,12 +212,71 @@ void TLmSnapshotPipeline::ReleaseGrabber() {
   m_pGrabberFilter.Reset();
   if (m_LmSampleGrabberCB) m_LmSampleGrabberCB->Detach();
   m_LmSampleGrabberCB = TLmSampleGrabberCB::Create();
+  m_FrameStream->Stop();
+  m_FramesAttached = false;
 }
 
 bool TLmSnapshotPipeline::DispatchCapture(TMessage& Message) {
-  if (Message.Msg != WM_CAPTURE) return false;
-  m_Control.HandleLibraryMessage(Message, [this, &Message] { WMCapture(Message); });
-  return true;
+  if (Message.Msg == WM_CAPTURE) {
+    m_Control.HandleLibraryMessage(Message, [this, &Message] { WMCapture(Message); });
+    return true;
+  }
+  if (Message.Msg == lm::WM_LMFRAME) {
+    m_Control.HandleLibraryMessage(Message, [this] { DeliverLatestFrame(); });
+    return true;
+  }
+  return false;
+}
+
+// ---- The frame stream ----
+
+void TLmSnapshotPipeline::SetOnFrame(TVLmFrameEvent Handler) {
+  FOnFrame = std::move(Handler);
+  m_FrameStream->SetHandler(FOnFrame ? std::make_shared<const TVLmFrameEvent>(FOnFrame) : nullptr);
+  // A handler for a control that runs already: its frames start now.
+  if (FOnFrame && !m_FramesAttached && m_Control.State().Contains(vlmVideoStarted)) {
+    try {
+      StartFrames();
+    } catch (...) {
+      // The frames start at the next Start instead.
+    }
+  }
+}
+
+void TLmSnapshotPipeline::SetFrameDelivery(TVLmFrameDelivery Value) {
+  if (Value == vlmFrameLatest || Value == vlmFrameDirect) m_FrameDelivery = Value;
+}
+
+void TLmSnapshotPipeline::SetFrameFormat(TVLmFrameFormat Value) {
+  if (Value == vlmFrameNative || Value == vlmFrameRGB24 || Value == vlmFrameRGB32) m_FrameFormat = Value;
+}
+
+void TLmSnapshotPipeline::StartFrames() {
+  if (!m_pSampleGrabber || !FOnFrame) return;
+  m_FrameStream->Start(m_GrabberSubType, m_vih, m_FrameDelivery, m_FrameFormat, m_Control.Handle(), &m_Control);
+  if (!m_FramesAttached) AttachFrames();
+}
+
+void TLmSnapshotPipeline::AttachFrames() {
+  m_LmSampleGrabberCB->SetSampleReceiver(m_FrameStream);
+  // Mode 0: every sample, with its times; the snapshot latch is served in it as well.
+  m_FramesAttached = m_pSampleGrabber->SetCallback(static_cast<ISampleGrabberCB*>(m_LmSampleGrabberCB.Get()), 0) == S_OK;
+  if (!m_FramesAttached) m_LmSampleGrabberCB->SetSampleReceiver(nullptr);
+}
+
+void TLmSnapshotPipeline::StopFrames() { m_FrameStream->Stop(); }
+
+void TLmSnapshotPipeline::DeliverLatestFrame() {
+  auto taken = std::make_shared<lm::TakenFrame>();
+  if (!m_FrameStream->TakeLatest(*taken)) return;
+  const std::shared_ptr<lm::FrameStream> stream = m_FrameStream;
+  m_Control.QueueEvent(
+      [this, stream, taken] {
+        const std::shared_ptr<const TVLmFrameEvent> handler = stream->Handler();
+        if (handler && *handler) (*handler)(&m_Control, taken->Frame);
+        stream->Recycle(std::move(taken->Buffer));
+      },
+      true, [stream, taken] { stream->Recycle(std::move(taken->Buffer)); });
 }
 
 bool TLmSnapshotPipeline::ConvertsFrames() const { return !IsEqualGUID(m_GrabberSubType, MEDIASUBTYPE_RGB24); }
@@ -229,7 +294,10 @@ bool TLmSnapshotPipeline::StartGrabber() {
   if (imageSize < kSmallestImage || imageSize > kLargestImage) return false;
   try {
     m_LmSampleGrabberCB->SetCaptureInfo(m_Control.Handle(), false);
-    m_pSampleGrabber->SetCallback(static_cast<ISampleGrabberCB*>(m_LmSampleGrabberCB.Get()), 1);
+    // While the frame stream takes every sample, the callback is set already and serves the
+    // latch in that mode; otherwise the buffer callback serves the one frame.
+    if (!m_FramesAttached)
+      m_pSampleGrabber->SetCallback(static_cast<ISampleGrabberCB*>(m_LmSampleGrabberCB.Get()), 1);
   } catch (...) {
     return false;
   }
@@ -304,7 +372,7 @@ void TLmSnapshotPipeline::WMCapture(TMessage& Message) {
 
   HGLOBAL prepared = nullptr;
   try {
-    m_pSampleGrabber->SetCallback(nullptr, 0);
+    if (!m_FramesAttached) m_pSampleGrabber->SetCallback(nullptr, 0);
     prepared = PrepareImage(frame.Get(), length);
   } catch (...) {
     return;
@@ -332,7 +400,10 @@ void TLmSnapshotPipeline::DoSnapshot(UINT_PTR ImageHandle, bool& FreeMemory) {
 }
 
 void TLmSnapshotPipeline::DropPendingSnapshot() {
-  if (m_pSampleGrabber) m_pSampleGrabber->SetCallback(nullptr, 0);
+  if (m_FramesAttached)
+    m_LmSampleGrabberCB->SetCaptureInfo(m_Control.Handle(), true);  // closes the latch, keeps the stream
+  else if (m_pSampleGrabber)
+    m_pSampleGrabber->SetCallback(nullptr, 0);
   m_LmSampleGrabberCB->DiscardFrame();
 }
 

@@ -185,7 +185,7 @@ void TVLmVideoControl::WMDestroy(TMessage&) {
 void TVLmVideoControl::VideoWindowLost() {
   try {
     // The renderer's window is a child of the control's: taken out now, it survives.
-    if (m_pMediaControl) m_pMediaControl->Stop();
+    StopGraph();
     if (m_pMediaEvent) m_pMediaEvent->SetNotifyWindow(0, WM_GRAPHNOTIFY, 0);
     if (m_pVideoWindow) {
       m_pVideoWindow->put_Visible(OAFALSE);
@@ -388,7 +388,7 @@ bool TVLmVideoControl::Pause() {
 bool TVLmVideoControl::Stop() {
   TLmCallScope busy(*this);
   if (!CheckRunningOrPaused()) return false;
-  if (m_pMediaControl) m_pMediaControl->Stop();
+  StopGraph();
   if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   m_State = vlmStateStopped;
   m_ErrorStatus = LMERR_NONE;
@@ -412,13 +412,19 @@ bool TVLmVideoControl::ShowAndRun() {
     m_ErrorStatus = LMERR_GRAPH_FAILED;
     return false;
   }
+  GraphStarting();
   // A success code other than S_OK means the graph is still changing state: that is success.
   if (FAILED(m_pMediaControl->Run())) {
-    m_pMediaControl->Stop();
+    StopGraph();
     m_ErrorStatus = LMERR_GRAPH_FAILED;
     return false;
   }
   return true;
+}
+
+void TVLmVideoControl::StopGraph() {
+  if (m_pMediaControl) m_pMediaControl->Stop();
+  GraphStopped();
 }
 
 void TVLmVideoControl::WMGraphNotify(TMessage& Message) {
@@ -512,7 +518,7 @@ void TVLmVideoControl::CloseInterfaces() {
 void TVLmVideoControl::ReleaseGraphControl() {
   m_VideoWindowHook->Detach();
   if (m_pMediaControl) {
-    m_pMediaControl->Stop();
+    StopGraph();
     m_pMediaControl.Reset();
   }
   if (m_pMediaEvent) {

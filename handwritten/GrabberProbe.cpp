@@ -1,10 +1,15 @@
-#include "benchmarks/GrabberProbe.h"
+#include "handwritten/GrabberProbe.h"
 
-#include "benchmarks/BenchSupport.h"
+namespace handwritten {
 
-namespace bench {
+Microsoft::WRL::ComPtr<GrabberProbe> GrabberProbe::Create(EventReset Reset, double (*Clock)()) {
+  Microsoft::WRL::ComPtr<GrabberProbe> probe;
+  *probe.GetAddressOf() = new GrabberProbe(Reset, Clock);  // takes the new object's one reference
+  return probe;
+}
 
-GrabberProbe::GrabberProbe() : m_Arrived(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+GrabberProbe::GrabberProbe(EventReset Reset, double (*Clock)())
+    : m_Arrived(CreateEventW(nullptr, Reset == EventReset::Manual, FALSE, nullptr)), m_Clock(Clock) {}
 
 GrabberProbe::~GrabberProbe() {
   if (m_Arrived) CloseHandle(m_Arrived);
@@ -12,7 +17,7 @@ GrabberProbe::~GrabberProbe() {
 
 STDMETHODIMP GrabberProbe::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(ISampleGrabberCB))) {
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISampleGrabberCB)) {
     *ppv = static_cast<ISampleGrabberCB*>(this);
     AddRef();
     return S_OK;
@@ -30,7 +35,7 @@ STDMETHODIMP_(ULONG) GrabberProbe::Release() {
 }
 
 STDMETHODIMP GrabberProbe::SampleCB(double, IMediaSample*) {
-  const double now = NowMs();
+  const double now = m_Clock ? m_Clock() : 0;
   std::lock_guard<std::mutex> lock(m_SampleLock);
   ++m_Samples;
   m_LastSampleAt = now;
@@ -39,8 +44,11 @@ STDMETHODIMP GrabberProbe::SampleCB(double, IMediaSample*) {
 
 STDMETHODIMP GrabberProbe::BufferCB(double, BYTE* Buffer, long Length) {
   if (!m_Armed.exchange(false)) return S_OK;
-  // The buffer is valid only during the call: copy it, as an application must.
-  if (Buffer && Length > 0) m_Copy.assign(Buffer, Buffer + Length);
+  try {
+    if (Buffer && Length > 0) m_Copy.assign(Buffer, Buffer + Length);
+  } catch (...) {
+    m_Copy.clear();  // out of memory: the waiter sees an empty copy
+  }
   SetEvent(m_Arrived);
   return S_OK;
 }
@@ -60,4 +68,4 @@ std::pair<int, double> GrabberProbe::LastSample() const {
   return {m_Samples, m_LastSampleAt};
 }
 
-}  // namespace bench
+}  // namespace handwritten
