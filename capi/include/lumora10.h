@@ -27,8 +27,9 @@
  *    creates a control; the library never initialises COM. The free functions need COM on the
  *    calling thread too.
  *  - Events are raised on the control's thread from its message loop, never from inside a call
- *    of this interface. A handler may call the control's functions, but not Lm10Destroy on it
- *    (LM10_ERR_WRONG_STATE).
+ *    of this interface; the one exception is the frame callback in LM10_FRAME_DIRECT delivery,
+ *    on DirectShow's streaming thread. A handler may call the control's functions, but not
+ *    Lm10Destroy on it (LM10_ERR_WRONG_STATE).
  *
  * Lifetimes
  *  - A control lives from its Lm10...Create until Lm10Destroy; the handle is invalid afterwards
@@ -122,6 +123,19 @@ typedef INT32 Lm10Result;
 #define LM10_SETTING_IRIS 15
 #define LM10_SETTING_FOCUS 16
 
+/* How frames reach the frame callback (Lm10SetFrameDelivery): the newest one on the control's
+   thread from its message loop, as every other event (at most one waits; a newer one replaces
+   it and counts in Dropped); or every frame on DirectShow's streaming thread, during which the
+   callback must not call the interface nor wait for the control's thread. */
+#define LM10_FRAME_LATEST 0
+#define LM10_FRAME_DIRECT 1
+
+/* What the frames look like (Lm10SetFrameFormat): as the camera or decoder sends them, or
+   converted to 24-bit or 32-bit RGB (blue, green, red[, 255]), top-down. */
+#define LM10_FRAME_NATIVE 0
+#define LM10_FRAME_RGB24 1
+#define LM10_FRAME_RGB32 2
+
 /* Colours: an RGB value 0x00BBGGRR (the RGB macro), or LM10_COLOR_SYSTEM | COLOR_x for a
    system colour. */
 #define LM10_COLOR_SYSTEM ((INT32)0x80000000)
@@ -186,6 +200,34 @@ typedef struct Lm10CameraSettingRange {
   BOOL CanAuto;
   BOOL CanManual;
 } Lm10CameraSettingRange;
+
+/* One frame, lent to the frame callback for the duration of the call (copy what is kept). The
+   library sets Size to the size of the structure it fills; read only the fields it covers.
+     Data, Bytes    the picture: RGB frames top-down (Data at the top row, a positive Stride);
+                    native frames as the sample holds them: packed formats with the row pitch as
+                    Stride, planar ones with the Y plane's pitch and the chroma planes where the
+                    format puts them, bottom-up RGB with Data at the top row and a negative
+                    Stride, MJPG with Stride 0 and Bytes the frame's length.
+     Width, Height  the picture's size in pixels.
+     SubType        MEDIASUBTYPE_RGB24 or _RGB32 for converted frames, else the stream's own.
+     Number         the frame's position among the frames received since the start (0-based;
+                    frames the library dropped count).
+     SampleTime     the sample's start time in 100-ns units of stream time, or -1 without one.
+     ArrivalTime    when the library received it, in 100-ns units of QueryPerformanceCounter.
+     Dropped        frames received and not delivered since the previous delivered one. */
+typedef struct Lm10Frame {
+  UINT32 Size;
+  const BYTE* Data;
+  UINT32 Bytes;
+  INT32 Width;
+  INT32 Height;
+  INT32 Stride;
+  GUID SubType;
+  UINT64 Number;
+  INT64 SampleTime;
+  INT64 ArrivalTime;
+  UINT32 Dropped;
+} Lm10Frame;
 
 /* An event without arguments: OnDeviceLost, OnVideoDevicesChange, OnRecordError, OnEnd. */
 typedef void(LM10_CALL* Lm10NotifyCallback)(Lm10Control control, void* context);
@@ -285,6 +327,22 @@ Lm10Result LM10_CALL Lm10About(Lm10Control control);
 Lm10Result LM10_CALL Lm10TakeSnapshot(Lm10Control control);
 /* Sets the snapshot callback (NULL: none; a snapshot is then freed at once). */
 Lm10Result LM10_CALL Lm10SetOnSnapshot(Lm10Control control, Lm10SnapshotCallback callback, void* context);
+
+/* ---- The frame stream: preview and player ---- */
+
+/* The frame callback: every frame (LM10_FRAME_DIRECT) or the newest one (LM10_FRAME_LATEST)
+   while the control runs. NULL: no callback, and no cost. A callback may be replaced while the
+   control runs; a direct call in flight finishes with the old callback and context, so keep
+   the old context until Lm10Stop, Lm10Close or Lm10Destroy has returned. */
+typedef void(LM10_CALL* Lm10FrameCallback)(Lm10Control control, const Lm10Frame* frame, void* context);
+Lm10Result LM10_CALL Lm10SetOnFrame(Lm10Control control, Lm10FrameCallback callback, void* context);
+/* How frames are delivered (LM10_FRAME_LATEST, the default, or LM10_FRAME_DIRECT) and what they
+   look like (LM10_FRAME_NATIVE, LM10_FRAME_RGB24, the default, or LM10_FRAME_RGB32); both take
+   effect at the next Lm10Start. */
+Lm10Result LM10_CALL Lm10SetFrameDelivery(Lm10Control control, INT32 delivery);
+Lm10Result LM10_CALL Lm10GetFrameDelivery(Lm10Control control, INT32* delivery);
+Lm10Result LM10_CALL Lm10SetFrameFormat(Lm10Control control, INT32 format);
+Lm10Result LM10_CALL Lm10GetFrameFormat(Lm10Control control, INT32* format);
 
 /* ---- Camera controls: preview and recorder ---- */
 

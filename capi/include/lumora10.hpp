@@ -98,6 +98,8 @@ public:
   // The snapshot block (a packed 24-bit DIB in a movable global block) and whether the
   // library frees it when the handler returns; set FreeMemory to false to keep it.
   using SnapshotEvent = std::function<void(HGLOBAL Image, bool& FreeMemory)>;
+  // A frame lent for the call (Lm10Frame); on DirectShow's streaming thread in direct delivery.
+  using FrameEvent = std::function<void(const Lm10Frame& Frame)>;
 
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
@@ -153,6 +155,9 @@ protected:
   struct Events {
     NotifyEvent DeviceLost, DevicesChange, RecordError, End;
     SnapshotEvent Snapshot;
+    // Each frame handler set, kept until the control goes: a direct call in flight on the
+    // streaming thread finishes with the handler it started with.
+    std::vector<std::unique_ptr<FrameEvent>> Frames;
   };
   Events& Handlers() { return *m_Events; }
 
@@ -166,6 +171,12 @@ protected:
     const bool any = static_cast<bool>(Handler);
     m_Events->Snapshot = std::move(Handler);
     return Lm10SetOnSnapshot(m_Handle, any ? &Snapshot : nullptr, any ? &m_Events->Snapshot : nullptr);
+  }
+
+  Lm10Result SetFrame(FrameEvent Handler) {
+    if (!Handler) return Lm10SetOnFrame(m_Handle, nullptr, nullptr);
+    m_Events->Frames.push_back(std::make_unique<FrameEvent>(std::move(Handler)));
+    return Lm10SetOnFrame(m_Handle, &Frame, m_Events->Frames.back().get());
   }
 
 private:
@@ -191,6 +202,13 @@ private:
     } catch (...) {
     }
     *FreeMemory = freeMemory ? TRUE : FALSE;
+  }
+
+  static void LM10_CALL Frame(Lm10Control, const Lm10Frame* Frame, void* Context) {
+    try {
+      (*static_cast<FrameEvent*>(Context))(*Frame);
+    } catch (...) {
+    }
   }
 
   Lm10Control m_Handle = nullptr;
@@ -274,6 +292,9 @@ public:
   Lm10Result OpenDevice(const std::wstring& Path) { return Lm10PreviewOpenDevice(Handle(), Path.c_str()); }
   Lm10Result TakeSnapshot() { return Lm10TakeSnapshot(Handle()); }
   Lm10Result SetOnSnapshot(SnapshotEvent Handler) { return SetSnapshot(std::move(Handler)); }
+  Lm10Result SetOnFrame(FrameEvent Handler) { return SetFrame(std::move(Handler)); }
+  Lm10Result SetFrameDelivery(INT32 Delivery) { return Lm10SetFrameDelivery(Handle(), Delivery); }
+  Lm10Result SetFrameFormat(INT32 Format) { return Lm10SetFrameFormat(Handle(), Format); }
 };
 
 class Recorder : public Camera {
@@ -310,6 +331,9 @@ public:
   }
   Lm10Result TakeSnapshot() { return Lm10TakeSnapshot(Handle()); }
   Lm10Result SetOnSnapshot(SnapshotEvent Handler) { return SetSnapshot(std::move(Handler)); }
+  Lm10Result SetOnFrame(FrameEvent Handler) { return SetFrame(std::move(Handler)); }
+  Lm10Result SetFrameDelivery(INT32 Delivery) { return Lm10SetFrameDelivery(Handle(), Delivery); }
+  Lm10Result SetFrameFormat(INT32 Format) { return Lm10SetFrameFormat(Handle(), Format); }
   Lm10Result SetOnEnd(NotifyEvent Handler) { return SetNotify(&Lm10SetOnEnd, Handlers().End, std::move(Handler)); }
 };
 

@@ -57,6 +57,26 @@ TVLmVideoSnapShotEvent SnapshotHandler(Lm10Control Handle, Lm10SnapshotCallback 
   };
 }
 
+TVLmFrameEvent FrameHandler(Lm10Control Handle, Lm10FrameCallback Callback, void* Context) {
+  if (!Callback) return nullptr;
+  return [Handle, Callback, Context](TObject*, const TLmFrame& Frame) {
+    RunningHandler running(Handle);  // finds the control on its own thread only
+    Lm10Frame frame{};
+    frame.Size = sizeof(frame);
+    frame.Data = Frame.Data;
+    frame.Bytes = Frame.Bytes;
+    frame.Width = Frame.Width;
+    frame.Height = Frame.Height;
+    frame.Stride = Frame.Stride;
+    frame.SubType = Frame.SubType;
+    frame.Number = Frame.Number;
+    frame.SampleTime = Frame.SampleTime;
+    frame.ArrivalTime = Frame.ArrivalTime;
+    frame.Dropped = Frame.Dropped;
+    Callback(Handle, &frame, Context);
+  };
+}
+
 void KeepSnapshot(HGLOBAL Image) {
   KeptSnapshots& kept = Kept();
   std::lock_guard<std::mutex> lock(kept.Lock);

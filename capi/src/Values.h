@@ -13,6 +13,12 @@ namespace lm10 {
 
 inline bool IsDisplayMode(INT32 Mode) { return Mode == LM10_MODE_SCALE || Mode == LM10_MODE_STRETCH; }
 
+inline bool IsFrameDelivery(INT32 Delivery) { return Delivery == LM10_FRAME_LATEST || Delivery == LM10_FRAME_DIRECT; }
+
+inline bool IsFrameFormat(INT32 Format) {
+  return Format == LM10_FRAME_NATIVE || Format == LM10_FRAME_RGB24 || Format == LM10_FRAME_RGB32;
+}
+
 // An RGB value, or a system colour's number (COLOR_SCROLLBAR to COLOR_MENUBAR) with the flag.
 inline bool IsColor(INT32 Color) {
   const auto value = static_cast<UINT32>(Color);

@@ -3,8 +3,9 @@
  *   LmCConsumer --snapshot FILE.bmp --record FILE.avi [--camera NAME]
  *
  * Lists the cameras with their identities, opens the named one (the test camera by default) by
- * its identity and previews it in a window of its own, saves a snapshot as a BMP file, records
- * two seconds into an AVI file and plays the recording to its end. Every result is checked; the
+ * its identity and previews it in a window of its own, changes its brightness and reads back
+ * what the camera applied, receives a few frames, saves a snapshot as a BMP file, records two
+ * seconds into an AVI file and plays the recording to its end. Every result is checked; the
  * exit code is 0 only when all of it worked. */
 #include <lumora10.h>
 #include <shellapi.h>
@@ -96,22 +97,60 @@ static int FindCamera(const wchar_t* name, wchar_t* path, UINT32 capacity) {
   return found;
 }
 
+/* Counts the frames the preview hands over (on this thread, from its message loop). */
+struct FrameCount {
+  int Received;
+  int Enough;
+  Lm10Frame Last;
+};
+
+static void LM10_CALL OnFrame(Lm10Control control, const Lm10Frame* frame, void* context) {
+  struct FrameCount* frames = (struct FrameCount*)context;
+  (void)control;
+  frames->Last = *frame; /* the pixels are lent for the call; only the fields are kept */
+  frames->Enough = ++frames->Received >= 5;
+}
+
+/* Sets the running camera's brightness one step above its default, reads back what the camera
+   applied, and puts the default back. */
+static int ChangeBrightness(Lm10Control preview) {
+  Lm10CameraSettingRange range;
+  INT32 value = 0;
+  BOOL automatic = FALSE;
+  memset(&range, 0, sizeof(range));
+  range.Size = sizeof(range);
+  CHECK(Lm10GetCameraSettingRange(preview, LM10_SETTING_BRIGHTNESS, &range));
+  value = range.Default + range.Step <= range.Max ? range.Default + range.Step : range.Default - range.Step;
+  CHECK(Lm10SetCameraSetting(preview, LM10_SETTING_BRIGHTNESS, value));
+  CHECK(Lm10GetCameraSetting(preview, LM10_SETTING_BRIGHTNESS, &value, &automatic));
+  printf("brightness %d (range %d..%d, default %d)\n", (int)value, (int)range.Min, (int)range.Max, (int)range.Default);
+  CHECK(Lm10SetCameraSetting(preview, LM10_SETTING_BRIGHTNESS, range.Default));
+  return 1;
+}
+
 static int SaveSnapshot(HWND window, const wchar_t* camera, const wchar_t* fileName) {
   Lm10Control preview = NULL;
   struct Snapshot snapshot = {NULL, 0, 0};
+  struct FrameCount frames;
   INT32 state = 0;
   int done;
   snapshot.FileName = fileName;
+  memset(&frames, 0, sizeof(frames));
   CHECK(Lm10PreviewCreate(window, &preview));
   done = Succeeded(Lm10SetBounds(preview, 10, 10, 320, 240), "Lm10SetBounds") &&
          Succeeded(Lm10SetOnSnapshot(preview, OnSnapshot, &snapshot), "Lm10SetOnSnapshot") &&
+         Succeeded(Lm10SetOnFrame(preview, OnFrame, &frames), "Lm10SetOnFrame") &&
          Succeeded(Lm10PreviewOpenDevice(preview, camera), "Lm10PreviewOpenDevice") &&
          Succeeded(Lm10Start(preview, LM10_MODE_STRETCH), "Lm10Start") &&
          Succeeded(Lm10GetState(preview, &state), "Lm10GetState") && state == LM10_STATE_RUNNING &&
+         ChangeBrightness(preview) && PumpUntil(&frames.Enough, 5000) &&
          Succeeded(Lm10TakeSnapshot(preview), "Lm10TakeSnapshot") && PumpUntil(&snapshot.Delivered, 5000) &&
          snapshot.Saved && Succeeded(Lm10Close(preview), "Lm10Close");
   CHECK(Lm10Destroy(preview));
-  if (!done) fprintf(stderr, "LmCConsumer: no snapshot saved\n");
+  if (frames.Received > 0)
+    printf("%d frames, the last %dx%d number %u\n", frames.Received, (int)frames.Last.Width, (int)frames.Last.Height,
+           (unsigned)frames.Last.Number);
+  if (!done) fprintf(stderr, "LmCConsumer: no frames or no snapshot saved\n");
   return done;
 }
 

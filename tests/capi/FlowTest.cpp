@@ -9,6 +9,7 @@
 #include <uuids.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,59 @@ TEST_F(CApiPreview, CameraSettingsTheCameraLacksAreNotSupported) {
   EXPECT_EQ(Lm10SetCameraSettings(preview, L"Focus=120\r\nSharpen=3\r\n"), LM10_ERR_OUT_OF_RANGE);
   ASSERT_EQ(Lm10Close(preview), LM10_OK);
   EXPECT_EQ(Lm10GetCameraSettingRange(preview, LM10_SETTING_FOCUS, &range), LM10_ERR_WRONG_STATE);
+}
+
+// What a frame callback saw: how many frames, on which thread, and the last frame's fields.
+struct Frames {
+  std::atomic<int> Count{0};  // read by the test while the streaming thread counts
+  DWORD Thread = 0;
+  bool NumbersRise = true;
+  Lm10Frame Last{};
+  Lm10Result DestroyInside = -1;
+};
+
+void LM10_CALL FrameSeen(Lm10Control control, const Lm10Frame* frame, void* context) {
+  auto& frames = *static_cast<Frames*>(context);
+  if (frames.Count > 0 && frame->Number <= frames.Last.Number) frames.NumbersRise = false;
+  frames.Last = *frame;
+  frames.Thread = GetCurrentThreadId();
+  if (frames.Count++ == 0) frames.DestroyInside = Lm10Destroy(control);
+}
+
+// Latest delivery comes on the control's thread as every event; direct delivery on DirectShow's
+// streaming thread, every frame, in the format asked for.
+TEST_F(CApiPreview, FramesComeLatestOnTheControlsThreadAndDirectOnTheStreamingThread) {
+  const Lm10Control preview = m_Preview.Handle();
+  Frames latest;
+  ASSERT_EQ(Lm10SetOnFrame(preview, &FrameSeen, &latest), LM10_OK);
+  ASSERT_EQ(Lm10Start(preview, LM10_MODE_STRETCH), LM10_OK);
+  ASSERT_TRUE(testwin::PumpUntil([&] { return latest.Count >= 5; }, 5000));
+  ASSERT_EQ(Lm10Stop(preview), LM10_OK);
+  EXPECT_EQ(latest.Thread, GetCurrentThreadId());
+  EXPECT_EQ(latest.DestroyInside, LM10_ERR_WRONG_STATE);
+  EXPECT_TRUE(latest.NumbersRise);
+  EXPECT_EQ(latest.Last.Size, sizeof(Lm10Frame));
+  EXPECT_EQ(latest.Last.SubType, MEDIASUBTYPE_RGB24);
+  EXPECT_EQ(latest.Last.Width, 160);
+  EXPECT_EQ(latest.Last.Stride, 480);
+
+  Frames direct;
+  ASSERT_EQ(Lm10SetFrameDelivery(preview, LM10_FRAME_DIRECT), LM10_OK);
+  ASSERT_EQ(Lm10SetFrameFormat(preview, LM10_FRAME_RGB32), LM10_OK);
+  ASSERT_EQ(Lm10SetOnFrame(preview, &FrameSeen, &direct), LM10_OK);
+  ASSERT_EQ(Lm10Start(preview, LM10_MODE_STRETCH), LM10_OK);
+  testwin::PumpUntil([&] { return direct.Count >= 5; }, 5000);
+  ASSERT_EQ(Lm10Close(preview), LM10_OK);  // no direct call runs after this returns
+  const int afterClose = direct.Count;
+  testwin::PumpMessages(200);
+  EXPECT_EQ(direct.Count, afterClose);
+  ASSERT_GE(direct.Count, 5);
+  EXPECT_NE(direct.Thread, GetCurrentThreadId());
+  EXPECT_EQ(direct.DestroyInside, LM10_ERR_INVALID_ARGUMENT) << "not the control's thread";
+  EXPECT_TRUE(direct.NumbersRise);
+  EXPECT_EQ(direct.Last.SubType, MEDIASUBTYPE_RGB32);
+  EXPECT_EQ(direct.Last.Stride, 640);
+  EXPECT_EQ(direct.Last.Bytes, 640u * 120u);
 }
 
 TEST_F(CApiPreview, DialogsAndTheVersionBoxAreShownAndClosed) {
