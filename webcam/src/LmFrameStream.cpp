@@ -61,13 +61,13 @@ void FrameStream::Start(const GUID& SubType, const VIDEOINFOHEADER& Format, TVLm
   m_Convert.SubType = SubType;
   m_Convert.Width = Format.bmiHeader.biWidth;
   m_Convert.Height = Format.bmiHeader.biHeight;
-  m_Delivery = Delivery;
   m_Picture = Picture;
   m_Window = Window;
   m_Sender = Sender;
   m_Received = 0;
   m_DirectDropped = 0;
   std::lock_guard lock(m_Lock);
+  m_Delivery = Delivery;
   m_LastDelivered = 0;
   m_Open = true;
 }
@@ -88,12 +88,14 @@ void FrameStream::ReceiveSample(IMediaSample* Sample) {
   const uint32_t bytes = length > 0 ? static_cast<uint32_t>(length) : 0;
   const int64_t sampleTime = StartTimeOf(Sample);
 
-  if (m_Delivery == vlmFrameDirect) {
-    {
-      std::lock_guard lock(m_Lock);
-      if (!m_Open) return;
-      ++m_InFlight;
-    }
+  bool direct = false;
+  {
+    std::lock_guard lock(m_Lock);
+    if (!m_Open) return;
+    direct = m_Delivery == vlmFrameDirect;
+    if (direct) ++m_InFlight;
+  }
+  if (direct) {
     Deliver(Sample, data, bytes, sampleTime, arrival);
     std::lock_guard lock(m_Lock);
     --m_InFlight;
@@ -102,10 +104,6 @@ void FrameStream::ReceiveSample(IMediaSample* Sample) {
   }
 
   // Latest: copy into the back buffer, then make it the waiting frame.
-  {
-    std::lock_guard lock(m_Lock);
-    if (!m_Open) return;
-  }
   try {
     m_Back.assign(data, data + bytes);
   } catch (const std::bad_alloc&) {

@@ -42,7 +42,7 @@ struct TakenFrame {
   TLmFrame Frame{};
 };
 
-class FrameStream : public TLmSampleReceiver {
+class FrameStream final : public TLmSampleReceiver {
 public:
   FrameStream() = default;
   FrameStream(const FrameStream&) = delete;
@@ -86,7 +86,6 @@ private:
   GUID m_SubType = GUID_NULL;
   VIDEOINFOHEADER m_Format{};
   FrameFormat m_Convert;
-  TVLmFrameDelivery m_Delivery = vlmFrameLatest;
   TVLmFrameFormat m_Picture = vlmFrameRGB24;
   HWND m_Window = nullptr;
   TObject* m_Sender = nullptr;
@@ -94,6 +93,7 @@ private:
   std::mutex m_Lock;  // guards what follows; never held while calling out
   std::condition_variable m_Idle;
   bool m_Open = false;
+  TVLmFrameDelivery m_Delivery = vlmFrameLatest;
   int m_InFlight = 0;
   std::shared_ptr<const TVLmFrameEvent> m_Handler;
   // Latest: the waiting frame and what the GUI thread gave back.
