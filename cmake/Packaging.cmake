@@ -10,6 +10,23 @@ set(LM_PACKAGE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJE
 
 install(EXPORT Lumora10Targets NAMESPACE Lumora10:: FILE Lumora10Targets.cmake
         DESTINATION ${LM_PACKAGE_CMAKE_DIR} COMPONENT Development)
+# The C interface apart, so that the configuration defines it for every compiler.
+install(EXPORT Lumora10CTargets NAMESPACE Lumora10:: FILE Lumora10CTargets.cmake
+        DESTINATION ${LM_PACKAGE_CMAKE_DIR} COMPONENT Development)
+
+# The C++ classes bind their users to the ABI they were built in: the package records the
+# libstdc++ release and thread model of this build, and its configuration refuses the C++
+# targets to a compiler that differs (cmake/Lumora10CxxAbi.cmake). A native build with another
+# compiler records nothing, and its package checks nothing.
+include(cmake/Lumora10CxxAbi.cmake)
+set(LM_GNU_CXX_ABI "")
+if(MINGW)
+  lumora10_gnu_cxx_abi(LM_GNU_CXX_ABI)
+  if(LM_GNU_CXX_ABI STREQUAL "")
+    message(FATAL_ERROR "Lumora10: the compiler's C++ library was not recognised as libstdc++")
+  endif()
+endif()
+install(FILES cmake/Lumora10CxxAbi.cmake DESTINATION ${LM_PACKAGE_CMAKE_DIR} COMPONENT Development)
 configure_package_config_file(cmake/Lumora10Config.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/Lumora10Config.cmake
   INSTALL_DESTINATION ${LM_PACKAGE_CMAKE_DIR})
@@ -24,6 +41,8 @@ install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/Lumora10 CO
 # The test camera: a COM server that users register themselves (see docs/test-camera.md).
 # Only `cmake --install ... --component TestCamera` installs it; the ZIP holds it.
 install(FILES $<TARGET_FILE:LmTestCam> DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT TestCamera EXCLUDE_FROM_ALL)
+# Its controller's interface, which the page describes.
+install(FILES testcam/LmTestCam.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/testcam COMPONENT TestCamera EXCLUDE_FROM_ALL)
 install(FILES docs/test-camera.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/Lumora10
         COMPONENT TestCamera EXCLUDE_FROM_ALL)
 

@@ -23,8 +23,9 @@ endif()
 get_filename_component(LM_GCC_LIBRARY_DIR "${lm_libgcc}" DIRECTORY)
 set(lm_cxx_headers ${LM_GCC_LIBRARY_DIR}/include/c++)
 
-set(CMAKE_CXX_FLAGS_INIT
-  "-isystem ${lm_cxx_headers} -isystem ${lm_cxx_headers}/${TOOLCHAIN_PREFIX} -isystem ${lm_cxx_headers}/backward")
+# As the system's C++ headers: CMake adds them to every compile, so that flags a project gives
+# (-DCMAKE_CXX_FLAGS=...) leave them in place.
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${lm_cxx_headers} ${lm_cxx_headers}/${TOOLCHAIN_PREFIX} ${lm_cxx_headers}/backward)
 # lld links; GCC's folder gives libstdc++ and libgcc; -pthread adds winpthread, which the POSIX
 # flavour of libstdc++ needs (GCC's driver adds it on its own).
 foreach(kind EXE SHARED MODULE)

@@ -7,6 +7,9 @@ packages=(
   g++-mingw-w64-x86-64-posix
   # The second compiler (cmake/clang-mingw-w64-x86_64.cmake): clang with lld, on GCC's libstdc++.
   clang lld
+  # Programs of the Microsoft ABI (cmake/clang-msvc-wine-x86_64.cmake): Wine's C runtime and
+  # Windows headers and import libraries; llvm-dlltool makes the C interface's lumora10.lib.
+  libwine-dev llvm
   wine wine64
   xvfb xauth
   googletest
