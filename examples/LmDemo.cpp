@@ -13,22 +13,31 @@
 // text tells that the camera was lost, and the demo reopens it by its identity (its path in
 // VideoDevicePaths) as soon as it is listed again, which it hears of through
 // OnVideoDevicesChange or, where the system announces nothing (as under Wine for a virtual
-// camera), right after G. Closing the window ends the demo. --scripted runs a short session
+// camera), right after G. B and D make the picture brighter and darker, E and W lengthen and
+// shorten the exposure by one step (by hand) and A gives it back to the camera (auto), Z and X
+// zoom in and out; a line of text shows those settings, and another the frame stream's measured
+// rate, the frames dropped and the jitter of the frames' times (an OnFrame handler counts every
+// frame). Closing the window ends the demo. --scripted runs a short session
 // unattended: it previews for two seconds, saves a snapshot and a screenshot of the window into
 // DIR, unplugs and replugs the test camera once (a screenshot while it is lost), records three
 // seconds, plays the recording, saves a snapshot of it; then, when the UVC test camera is
-// there, previews it in YUY2, MJPG and NV12 and saves a snapshot of each; it prints the paths
-// and exits.
+// there, previews it in YUY2, MJPG and NV12 and saves a snapshot of each, then a snapshot at two
+// brightness values and at two zooms, and prints the camera's settings as a text
+// (CameraSettings); it prints the paths and exits.
 
 #include <windows.h>
 
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cwchar>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,6 +63,10 @@ constexpr LONG kRecordingWidth = 320;
 constexpr LONG kRecordingHeight = 240;
 constexpr double kRecordingFrameRate = 15.0;
 constexpr int kStatusHeight = 40;
+constexpr int kFiguresHeight = 60;
+// Timer: the figures line, once a second.
+constexpr UINT_PTR kFiguresTimer = 2;
+constexpr UINT kFiguresIntervalMs = 1000;
 // Posted to the demo's window: reopen the lost camera (after the event that found it listed).
 constexpr UINT WM_DEMO_REOPEN = WM_APP + 20;
 // Timer: after G, reopen the camera if no device-list change has done it by then.
@@ -130,6 +143,17 @@ private:
   void ReplugCamera();
   bool ReopenCamera(const wchar_t* Why);
   bool ExerciseUnplug(const std::function<void(DWORD)>& Pump);
+  // Camera settings from keys: Steps steps of an eighth of the range (at least the device's
+  // step); auto; the settings line.
+  void ChangeSetting(TVLmCameraSetting Setting, int Steps);
+  void SettingToAuto(TVLmCameraSetting Setting);
+  std::wstring SettingText(TVLmCameraSetting Setting, const wchar_t* Name);
+  // The frame stream's figures: every frame counted (OnFrame), the line once a second.
+  void CountFrame(const TLmFrame& Frame);
+  void ShowFigures();
+  // The scripted run: snapshots at two brightness values and two zooms, and the settings text.
+  bool SnapshotSettings(const std::function<void(DWORD)>& Pump);
+  bool SnapshotNow(const std::function<void(DWORD)>& Pump, const std::wstring& What);
 
   DemoOptions m_Options;
   HWND m_Window = nullptr;
@@ -146,6 +170,16 @@ private:
   bool m_Lost = false;        // the camera was lost and is not open again yet
   int m_Reopened = 0;
   Microsoft::WRL::ComPtr<ILmTestCameraController> m_Controller;  // made on the first U or G
+  HWND m_Figures = nullptr;   // the settings and the stream's figures
+  // The frames counted since the figures were last shown (GUI thread: Latest delivery).
+  uint64_t m_Frames = 0;
+  uint64_t m_Dropped = 0;
+  uint64_t m_DroppedTotal = 0;
+  int64_t m_LastTime = -1;    // of the last frame: SampleTime, or ArrivalTime without one
+  bool m_SampleTimes = true;  // the source stamps its frames
+  double m_IntervalSum = 0, m_IntervalSquares = 0;  // frame intervals in ms
+  uint64_t m_Intervals = 0;
+  DWORD m_FiguresSince = 0;
 };
 
 int Demo::ChooseDevice() const {
@@ -253,7 +287,9 @@ void Demo::ShowTitle() {
   const TStringList* devices = m_Preview->VideoDevices();
   std::wstring title = L"Lumora WebCamera demo - ";
   if (m_Device >= 0 && m_Device < devices->Count()) title += (*devices)[m_Device] + L", ";
-  title += FormatName(*m_Preview, -1) + L" - S snapshot, M stretch/scale, C camera, N format, F/P pages, R record, U/G unplug/replug";
+  title += FormatName(*m_Preview, -1) +
+           L" - S snapshot, M stretch/scale, C camera, N format, F/P pages, R record, U/G unplug/replug, B/D brightness, "
+           L"E/W/A exposure, Z/X zoom";
   SetWindowTextW(m_Window, title.c_str());
 }
 
@@ -476,6 +512,112 @@ bool Demo::ExerciseUnplug(const std::function<void(DWORD)>& Pump) {
   return delivers;
 }
 
+void Demo::ChangeSetting(TVLmCameraSetting Setting, int Steps) {
+  TLmCameraSettingRange range{};
+  int32_t value = 0;
+  bool automatic = false;
+  if (!m_Preview->GetCameraSettingRange(Setting, range) || !m_Preview->GetCameraSetting(Setting, value, automatic)) {
+    std::wprintf(L"Setting %d: not offered (error %d)\n", Setting, m_Preview->ErrorStatus());
+    return;
+  }
+  const int32_t step = std::max(range.Step, (range.Max - range.Min) / 8);
+  const int32_t wanted = std::clamp(value + Steps * step, range.Min, range.Max);
+  if (!m_Preview->SetCameraSetting(Setting, wanted))
+    std::fwprintf(stderr, L"SetCameraSetting %d to %d: error %d\n", Setting, wanted, m_Preview->ErrorStatus());
+  ShowFigures();
+}
+
+void Demo::SettingToAuto(TVLmCameraSetting Setting) {
+  if (!m_Preview->SetCameraSettingAuto(Setting))
+    std::fwprintf(stderr, L"SetCameraSettingAuto %d: error %d\n", Setting, m_Preview->ErrorStatus());
+  ShowFigures();
+}
+
+std::wstring Demo::SettingText(TVLmCameraSetting Setting, const wchar_t* Name) {
+  int32_t value = 0;
+  bool automatic = false;
+  if (!m_Preview->GetCameraSetting(Setting, value, automatic)) return std::wstring(Name) + L" -";
+  return std::wstring(Name) + L" " + std::to_wstring(value) + (automatic ? L" (auto)" : L"");
+}
+
+void Demo::CountFrame(const TLmFrame& Frame) {
+  ++m_Frames;
+  m_Dropped += Frame.Dropped;
+  m_DroppedTotal += Frame.Dropped;
+  // Intervals between frames that follow each other, by the times the source stamped.
+  m_SampleTimes = Frame.SampleTime >= 0;
+  const int64_t time = m_SampleTimes ? Frame.SampleTime : Frame.ArrivalTime;
+  if (m_LastTime >= 0 && Frame.Dropped == 0 && time > m_LastTime) {
+    const double interval = (time - m_LastTime) / 10000.0;
+    m_IntervalSum += interval;
+    m_IntervalSquares += interval * interval;
+    ++m_Intervals;
+  }
+  m_LastTime = time;
+}
+
+void Demo::ShowFigures() {
+  if (!m_Figures || !m_Preview) return;
+  const DWORD now = GetTickCount();
+  const double seconds = (now - m_FiguresSince) / 1000.0;
+  std::wstring text = SettingText(vlmBrightness, L"Brightness") + L", " + SettingText(vlmExposure, L"Exposure") + L", " +
+                      SettingText(vlmZoom, L"Zoom") + L"\n";
+  std::wostringstream line;
+  line.setf(std::ios::fixed);
+  if (m_Frames > 0 && seconds > 0) {
+    const double mean = m_Intervals ? m_IntervalSum / m_Intervals : 0;
+    const double jitter = m_Intervals ? std::sqrt(std::max(0.0, m_IntervalSquares / m_Intervals - mean * mean)) : 0;
+    line << std::setprecision(1) << L"Frames " << m_Frames / seconds << L"/s, " << m_Dropped << L" dropped ("
+         << m_DroppedTotal << L" in all), " << (m_SampleTimes ? L"sample-time" : L"arrival") << L" jitter "
+         << std::setprecision(2) << jitter << L" ms";
+  } else {
+    line << L"Frames: none";
+  }
+  text += line.str();
+  SetWindowTextW(m_Figures, text.c_str());
+  m_Frames = m_Dropped = m_Intervals = 0;
+  m_IntervalSum = m_IntervalSquares = 0;
+  m_FiguresSince = now;
+}
+
+bool Demo::SnapshotNow(const std::function<void(DWORD)>& Pump, const std::wstring& What) {
+  Pump(500);  // a new setting shows from the next frames
+  const int before = m_Snapshots;
+  RequestSnapshot();
+  for (int waited = 0; waited < 100 && m_Snapshots == before; ++waited) Pump(50);
+  if (m_Snapshots == before) {
+    std::fwprintf(stderr, L"No snapshot at %ls\n", What.c_str());
+    return false;
+  }
+  std::wprintf(L"  that was %ls\n", What.c_str());
+  return true;
+}
+
+bool Demo::SnapshotSettings(const std::function<void(DWORD)>& Pump) {
+  TLmCameraSettingRange brightness{}, zoom{};
+  if (!m_Preview->GetCameraSettingRange(vlmBrightness, brightness) || !m_Preview->GetCameraSettingRange(vlmZoom, zoom)) {
+    std::fwprintf(stderr, L"The camera offers no brightness or zoom: error %d\n", m_Preview->ErrorStatus());
+    return false;
+  }
+  const std::wstring before = m_Preview->CameraSettings();
+  bool all = true;
+  for (const int32_t value : {brightness.Min + (brightness.Max - brightness.Min) / 4,
+                              brightness.Max - (brightness.Max - brightness.Min) / 4}) {
+    const bool set = m_Preview->SetCameraSetting(vlmBrightness, value);
+    all = set && SnapshotNow(Pump, L"brightness " + std::to_wstring(value)) && all;
+  }
+  m_Preview->SetCameraSettings(before);
+  for (const int32_t value : {zoom.Min, zoom.Min + (zoom.Max - zoom.Min) / 2}) {
+    const bool set = m_Preview->SetCameraSetting(vlmZoom, value);
+    all = set && SnapshotNow(Pump, L"zoom " + std::to_wstring(value)) && all;
+  }
+  std::wprintf(L"Camera settings (CameraSettings):\n%ls", m_Preview->CameraSettings().c_str());
+  // Back to what the camera had.
+  if (!m_Preview->SetCameraSettings(before)) all = false;
+  ShowFigures();
+  return all;
+}
+
 void Demo::RequestSnapshot() {
   if (!m_Preview->TakeSnapshot())
     std::fwprintf(stderr, L"TakeSnapshot failed: error %d\n", m_Preview->ErrorStatus());
@@ -503,6 +645,12 @@ bool Demo::CreateMainWindow() {
                              kPlayerHeight + 2 * kMargin, kPlayerWidth, kStatusHeight, m_Window, nullptr,
                              wc.hInstance, nullptr);
   if (m_Status) SendMessageW(m_Status, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  // The settings and the frame stream's figures, under it.
+  m_Figures = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, kVideoWidth + 2 * kMargin,
+                              kPlayerHeight + 3 * kMargin + kStatusHeight, kPlayerWidth, kFiguresHeight, m_Window,
+                              nullptr, wc.hInstance, nullptr);
+  if (m_Figures) SendMessageW(m_Figures, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  SetTimer(m_Window, kFiguresTimer, kFiguresIntervalMs, nullptr);
   return true;
 }
 
@@ -533,6 +681,13 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
         demo->m_Preview->ShowCapturePinDialog();
         if (running) demo->m_Preview->Start(demo->m_Mode);
       }
+      if (demo && demo->m_Preview && WParam == 'B') demo->ChangeSetting(vlmBrightness, 1);
+      if (demo && demo->m_Preview && WParam == 'D') demo->ChangeSetting(vlmBrightness, -1);
+      if (demo && demo->m_Preview && WParam == 'E') demo->ChangeSetting(vlmExposure, 1);
+      if (demo && demo->m_Preview && WParam == 'W') demo->ChangeSetting(vlmExposure, -1);
+      if (demo && demo->m_Preview && WParam == 'A') demo->SettingToAuto(vlmExposure);
+      if (demo && demo->m_Preview && WParam == 'Z') demo->ChangeSetting(vlmZoom, 1);
+      if (demo && demo->m_Preview && WParam == 'X') demo->ChangeSetting(vlmZoom, -1);
       if (demo && demo->m_Preview && WParam == 'C') demo->NextCamera();
       if (demo && demo->m_Preview && WParam == 'N') demo->NextFormat();
       if (demo && demo->m_Preview && WParam == 'M') {
@@ -554,6 +709,7 @@ LRESULT CALLBACK Demo::WindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM L
       if (demo) demo->ReopenCamera(L"on OnVideoDevicesChange");
       return 0;
     case WM_TIMER:
+      if (demo && WParam == kFiguresTimer) demo->ShowFigures();
       if (demo && WParam == kReplugTimer) {
         KillTimer(Window, kReplugTimer);
         demo->ReopenCamera(L"after Replug (no device-list change came)");
@@ -584,6 +740,10 @@ int Demo::Run() {
   m_Preview->SetOnSnapshot([this](TObject*, UINT_PTR image, bool&) { SaveSnapshot(image); });
   m_Preview->SetOnDeviceLost([this](TObject*) { CameraLost(); });
   m_Preview->SetOnVideoDevicesChange([this](TObject*) { DevicesChanged(); });
+  // Every newest frame on this thread, as the camera sends it: counted, not converted.
+  m_Preview->SetFrameFormat(vlmFrameNative);
+  m_Preview->SetOnFrame([this](TObject*, const TLmFrame& Frame) { CountFrame(Frame); });
+  m_FiguresSince = GetTickCount();
 
   const int device = m_Device = ChooseDevice();
   std::wprintf(L"Opening %d: %ls\n", device, device >= 0 && device < devices->Count() ? (*devices)[device].c_str() : L"?");
@@ -652,6 +812,10 @@ int Demo::Run() {
       status = 1;
     }
     if (!SnapshotEveryFormatOfTheUsbCamera(pump)) status = 1;
+    if (m_Preview->VideoDevices()->IndexOf(kUsbCamera) == m_Device && !SnapshotSettings(pump)) status = 1;
+    pump(1200);  // the figures line's next second, and the picture at the restored settings
+    const std::wstring figures = m_Options.Output + L"\\screenshot-figures.bmp";
+    if (SaveScreenshot(m_Window, figures)) std::wprintf(L"Screenshot: %ls\n", figures.c_str());
     DestroyWindow(m_Window);
   } else {
     MSG msg;

@@ -38,11 +38,16 @@ const wchar_t* CaptureFilter::DeviceNameOf(REFCLSID Clsid) {
   return nullptr;
 }
 
-CaptureFilter::CaptureFilter(REFCLSID Clsid) : m_Clsid(Clsid), m_DeviceName(DeviceNameOf(Clsid)) {
+CaptureFilter::CaptureFilter(REFCLSID Clsid)
+    : m_Clsid(Clsid), m_DeviceName(DeviceNameOf(Clsid)), m_Settings(IsEqualCLSID(Clsid, CLSID_LmTestCameraUvc)) {
   const bool uvc = IsEqualCLSID(Clsid, CLSID_LmTestCameraUvc);
   const CapabilityList& formats = uvc ? UvcCameraCapabilities() : RgbCameraCapabilities();
-  // The pins count on this filter, which is the IUnknown they forward to.
+  // The pins and the settings' parts count on this filter, which is the IUnknown they forward
+  // to.
   IUnknown* self = static_cast<IBaseFilter*>(this);
+  m_VideoProcAmp = std::make_unique<ComPart<DeviceControl<IAMVideoProcAmp>>>(self, self, m_Settings);
+  if (m_Settings.HasGroup(SettingGroup::CameraControl))
+    m_CameraControl = std::make_unique<ComPart<DeviceControl<IAMCameraControl>>>(self, self, m_Settings);
   m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Capture", PIN_CATEGORY_CAPTURE, formats));
   if (IsEqualCLSID(Clsid, CLSID_LmTestCameraPreview))
     m_Pins.push_back(std::make_unique<ComPart<CapturePin>>(self, this, L"Preview", PIN_CATEGORY_PREVIEW, formats));
@@ -69,8 +74,10 @@ STDMETHODIMP CaptureFilter::QueryInterface(REFIID riid, void** ppv) {
     AddRef();
     return S_OK;
   }
-  if (AnswerInterface<IAMFilterMiscFlags>(this, riid, ppv) || AnswerInterface<ISpecifyPropertyPages>(this, riid, ppv))
+  if (AnswerInterface<IAMFilterMiscFlags>(this, riid, ppv) || AnswerInterface<ISpecifyPropertyPages>(this, riid, ppv) ||
+      AnswerInterface<IAMVideoProcAmp>(m_VideoProcAmp.get(), riid, ppv))
     return S_OK;
+  if (m_CameraControl && AnswerInterface<IAMCameraControl>(m_CameraControl.get(), riid, ppv)) return S_OK;
   return E_NOINTERFACE;
 }
 

@@ -8,6 +8,9 @@
 // are joined); m_Lock guards the fields of the filter and its pins. The streaming threads take
 // neither: they read the state, the start time and whether to deliver from atomics.
 //
+// Its settings (CameraSettings) are reached through the parts that implement IAMVideoProcAmp
+// and, on the UVC camera, IAMCameraControl; the streaming threads read them for each frame.
+//
 // The controller (CameraController) unplugs, stalls, fails and plugs back a live filter: it
 // takes m_Lock only to change the flags and to send the event, never m_StateChange, and never
 // waits for a streaming thread.
@@ -23,7 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "testcam/CameraSettings.h"
 #include "testcam/ComObject.h"
+#include "testcam/DeviceControl.h"
 
 namespace lmcam {
 
@@ -82,6 +87,8 @@ public:
   const std::wstring& DeviceName() const { return m_DeviceName; }
   size_t PinCount() const { return m_Pins.size(); }
   CapturePin* Pin(size_t Index) const;
+  // The camera's settings (any thread).
+  const CameraSettings& Settings() const { return m_Settings; }
   // For the streaming threads: whether frames may go out (not unplugged, stalled or failed).
   bool Delivers() const { return !m_Unplugged && !m_Stalled && !m_Failed; }
 
@@ -108,6 +115,10 @@ private:
   const CLSID m_Clsid;
   const std::wstring m_DeviceName;
   std::vector<std::unique_ptr<ComPart<CapturePin>>> m_Pins;  // fixed after construction
+  CameraSettings m_Settings;                                  // has a lock of its own
+  // Fixed after construction; the RGB cameras have no camera control.
+  std::unique_ptr<ComPart<DeviceControl<IAMVideoProcAmp>>> m_VideoProcAmp;
+  std::unique_ptr<ComPart<DeviceControl<IAMCameraControl>>> m_CameraControl;
 
   std::mutex m_StateChange;       // any thread changing the state; never the streaming threads
   std::recursive_mutex m_Lock;    // any thread; never the streaming threads

@@ -14,6 +14,7 @@
 #include "testcam/ComObject.h"
 #include "testcam/Enumerators.h"
 #include "testcam/LmTestCam.h"
+#include "testcam/PictureSettings.h"
 #include "testcam/PropertyPageBase.h"
 
 using Microsoft::WRL::ComPtr;
@@ -470,13 +471,18 @@ void CapturePin::StreamLoop(StreamSetup Setup) {
       discontinuity = true;
       continue;
     }
+    // The settings as they are now: a change shows from this frame on.
+    const PictureSettings picture = m_Filter->Settings().Picture();
+    // An exposure longer than the frame interval takes several intervals.
+    const REFERENCE_TIME duration = FrameSlots(picture.Exposure, Setup.FrameInterval) * Setup.FrameInterval;
     BYTE* data = nullptr;
     size_t length = 0;
-    if (SUCCEEDED(hr) && (FAILED(sample->GetPointer(&data)) || sample->GetSize() <= 0 ||
-                          (length = Setup.Painter->Paint(frame, data, static_cast<size_t>(sample->GetSize()))) == 0))
+    if (SUCCEEDED(hr) &&
+        (FAILED(sample->GetPointer(&data)) || sample->GetSize() <= 0 ||
+         (length = Setup.Painter->Paint(frame, picture, data, static_cast<size_t>(sample->GetSize()))) == 0))
       hr = VFW_E_BUFFER_OVERFLOW;
     if (SUCCEEDED(hr)) {
-      REFERENCE_TIME start = next, stop = next + Setup.FrameInterval;
+      REFERENCE_TIME start = next, stop = next + duration;
       LONGLONG mediaStart = frame, mediaStop = frame + 1;
       sample->SetTime(&start, &stop);
       sample->SetMediaTime(&mediaStart, &mediaStop);
@@ -488,7 +494,7 @@ void CapturePin::StreamLoop(StreamSetup Setup) {
       sample.Reset();
       ++frame;
       discontinuity = false;
-      next += Setup.FrameInterval;
+      next += duration;
     }
     if (hr != S_OK) {
       // S_FALSE: the receiver wants no more data. An error ends the stream as well, and is

@@ -31,23 +31,46 @@ HRESULT FilterPropertyPage::Create(REFCLSID, REFIID riid, void** ppv) {
   return CreateComObject<FilterPropertyPage>(riid, ppv);
 }
 
-FilterPropertyPage::FilterPropertyPage() : PropertyPageBase(L"Camera", SIZE{300, 160}) {}
+namespace {
+
+// Layout, in pixels.
+constexpr int kPageWidth = 372;
+constexpr int kSettingsTop = 68;
+
+}  // namespace
+
+FilterPropertyPage::FilterPropertyPage()
+    : PropertyPageBase(L"Camera", SIZE{kPageWidth, kSettingsTop + SettingRows::kMostHeight}) {}
 
 HRESULT FilterPropertyPage::OnSetObjects(const std::vector<ComPtr<IUnknown>>& Objects) {
   ComPtr<IBaseFilter> filter;
   if (FAILED(Objects.front().As(&filter))) return E_NOINTERFACE;
   m_Filter = filter;
+  m_Settings.SetFilter(filter.Get());
   return S_OK;
 }
 
-void FilterPropertyPage::OnClearObjects() { m_Filter.Reset(); }
+void FilterPropertyPage::OnClearObjects() {
+  m_Filter.Reset();
+  m_Settings.Clear();
+}
 
-void FilterPropertyPage::OnCreateControls(HWND) {
+void FilterPropertyPage::OnCommand(WORD Id, WORD Code) {
+  if (m_Settings.OnCommand(Id, Code)) SetDirty();
+}
+
+void FilterPropertyPage::OnScroll(HWND Control) {
+  if (m_Settings.OnScroll(Control)) SetDirty();
+}
+
+HRESULT FilterPropertyPage::OnApply() { return m_Settings.Apply(); }
+
+void FilterPropertyPage::OnCreateControls(HWND Page) {
   std::wstring device = L"Device: ";
   CLSID clsid{};
   if (m_Filter && SUCCEEDED(m_Filter->GetClassID(&clsid)) && CaptureFilter::DeviceNameOf(clsid))
     device += CaptureFilter::DeviceNameOf(clsid);
-  AddControl(L"STATIC", device.c_str(), SS_LEFT, 8, 8, 284, 16, kDeviceText);
+  AddControl(L"STATIC", device.c_str(), SS_LEFT, 8, 8, kPageWidth - 16, 16, kDeviceText);
 
   std::wstring pins;
   ComPtr<IEnumPins> pinEnum;
@@ -71,7 +94,8 @@ void FilterPropertyPage::OnCreateControls(HWND) {
       pin.Reset();
     }
   }
-  AddControl(L"STATIC", pins.c_str(), SS_LEFT, 8, 32, 284, 100, kPinsText);
+  AddControl(L"STATIC", pins.c_str(), SS_LEFT, 8, 28, kPageWidth - 16, kSettingsTop - 32, kPinsText);
+  m_Settings.Create(Page, kSettingsTop, kPageWidth);
 }
 
 }  // namespace lmcam

@@ -1,11 +1,13 @@
 #pragma once
 
 // The filter's page: which camera it is and the format of each of its pins (read only; the
-// formats are changed on the pins' own pages).
+// formats are changed on the pins' own pages), then the camera's settings (SettingRows.h),
+// applied through the filter's IAMVideoProcAmp and IAMCameraControl.
 
 #include <dshow.h>
 
 #include "testcam/PropertyPageBase.h"
+#include "testcam/SettingRows.h"
 
 namespace lmcam {
 
@@ -23,11 +25,14 @@ protected:
   HRESULT OnSetObjects(const std::vector<Microsoft::WRL::ComPtr<IUnknown>>& Objects) override;
   void OnClearObjects() override;
   void OnCreateControls(HWND Page) override;
-  void OnCommand(WORD, WORD) override {}
-  HRESULT OnApply() override { return S_OK; }
+  void OnCommand(WORD Id, WORD Code) override;
+  void OnScroll(HWND Control) override;
+  HRESULT OnApply() override;
 
 private:
-  Microsoft::WRL::ComPtr<IBaseFilter> m_Filter;  // the frame's thread
+  // The frame's thread.
+  Microsoft::WRL::ComPtr<IBaseFilter> m_Filter;
+  SettingRows m_Settings;
 };
 
 // A line such as "640 x 480 YUY2, 30.00 frames/s" for a video type.

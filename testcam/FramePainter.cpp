@@ -27,19 +27,30 @@ FramePainter::Yuv FramePainter::FullRangeBt601(const Rgb& Colour) {
 }
 
 FramePainter::FramePainter(const Capability& Cap) : m_Cap(Cap) {
-  for (int i = 0; i < kColourCount; ++i) {
-    m_Video[i] = LimitedRangeBt601(kPatternRgb[i]);
-    m_Jpeg[i] = FullRangeBt601(kPatternRgb[i]);
-  }
+  SetColours(m_Settings);
   if (IsEqualGUID(Cap.SubType, MEDIASUBTYPE_MJPG)) {
     m_Encoder = std::make_unique<JpegEncoder>(Cap.Width, Cap.Height, kJpegQuality);
-    const size_t luma = static_cast<size_t>(Cap.Width) * Cap.Height;
-    m_Planes.resize(luma + 2 * static_cast<size_t>((Cap.Width + 1) / 2) * Cap.Height);
+    m_Row.resize(static_cast<size_t>(Cap.Width) + 2 * static_cast<size_t>((Cap.Width + 1) / 2));
+    m_BarRows.resize(static_cast<size_t>(Cap.Width));
   }
 }
 
-size_t FramePainter::Paint(std::uint32_t FrameNumber, BYTE* Buffer, size_t Capacity) {
-  m_Rows.Draw(m_Cap.Width, FrameNumber);
+void FramePainter::SetColours(const PictureSettings& Settings) {
+  m_Settings = Settings;
+  // Rows coded in the old colours (or at the old zoom) are of no more use.
+  m_BarRows.assign(m_BarRows.size(), {});
+  for (int i = 0; i < kColourCount; ++i) {
+    // The counter rows are drawn as they are at every setting.
+    m_Rgb[i] = i < kBarCount ? AdjustedBarColour(Settings, kPatternRgb[i]) : kPatternRgb[i];
+    m_Video[i] = LimitedRangeBt601(m_Rgb[i]);
+    m_Jpeg[i] = FullRangeBt601(m_Rgb[i]);
+  }
+}
+
+size_t FramePainter::Paint(std::uint32_t FrameNumber, const PictureSettings& Settings, BYTE* Buffer,
+                           size_t Capacity) {
+  if (Settings != m_Settings) SetColours(Settings);
+  m_Rows.Draw(m_Cap.Width, FrameNumber, Settings.Zoom);
   if (IsEqualGUID(m_Cap.SubType, MEDIASUBTYPE_MJPG)) return PaintMjpg(Buffer, Capacity);
   if (Capacity < ImageSize(m_Cap)) return 0;
   if (IsEqualGUID(m_Cap.SubType, MEDIASUBTYPE_YUY2)) return PaintYuy2(Buffer);
@@ -61,7 +72,7 @@ size_t FramePainter::PaintRgb24(BYTE* Buffer) const {
     }
     const std::uint8_t* colours = m_Rows.Row(y, height);
     for (LONG x = 0; x < width; ++x) {
-      const Rgb& colour = kPatternRgb[colours[x]];
+      const Rgb& colour = m_Rgb[colours[x]];
       row[x * 3] = colour.B;
       row[x * 3 + 1] = colour.G;
       row[x * 3 + 2] = colour.R;
@@ -116,29 +127,27 @@ size_t FramePainter::PaintNv12(BYTE* Buffer) const {
   return ImageSize(m_Cap);
 }
 
+// The counter's MCU row (picture rows 0..7) changes with every frame; the MCU rows below it
+// are bar rows only, all alike, so the one coded row of the bars' position serves them all.
 size_t FramePainter::PaintMjpg(BYTE* Buffer, size_t Capacity) {
-  const LONG width = m_Cap.Width, height = m_Cap.Height, chromaWidth = (width + 1) / 2;
-  BYTE* luma = m_Planes.data();
-  BYTE* cb = luma + static_cast<size_t>(width) * height;
-  BYTE* cr = cb + static_cast<size_t>(chromaWidth) * height;
-  for (LONG y = 0; y < height; ++y) {
-    const std::uint8_t* colours = m_Rows.Row(y, height);
-    BYTE* l = luma + static_cast<size_t>(y) * width;
-    BYTE* b = cb + static_cast<size_t>(y) * chromaWidth;
-    BYTE* r = cr + static_cast<size_t>(y) * chromaWidth;
-    if (y > 0 && colours == m_Rows.Row(y - 1, height)) {
-      std::memcpy(l, l - width, static_cast<size_t>(width));
-      std::memcpy(b, b - chromaWidth, static_cast<size_t>(chromaWidth));
-      std::memcpy(r, r - chromaWidth, static_cast<size_t>(chromaWidth));
-      continue;
-    }
-    for (LONG x = 0; x < width; ++x) l[x] = m_Jpeg[colours[x]].Y;
-    for (LONG x = 0; x < chromaWidth; ++x) {
-      b[x] = m_Jpeg[colours[2 * x]].U;
-      r[x] = m_Jpeg[colours[2 * x]].V;
-    }
+  EncodeMcuRow(m_Rows.Counter(), m_CounterRow);
+  std::vector<BYTE>& bars = m_BarRows.at(static_cast<size_t>(m_Rows.Shift()));
+  if (bars.empty() && m_Encoder->McuRows() > 1) EncodeMcuRow(m_Rows.Bars(), bars);
+  return m_Encoder->WriteFrame(m_CounterRow, bars, Buffer, Capacity);
+}
+
+void FramePainter::EncodeMcuRow(const std::vector<std::uint8_t>& Colours, std::vector<BYTE>& Out) {
+  const LONG width = m_Cap.Width, chromaWidth = (width + 1) / 2;
+  BYTE* luma = m_Row.data();
+  BYTE* cb = luma + width;
+  BYTE* cr = cb + chromaWidth;
+  for (LONG x = 0; x < width; ++x) luma[x] = m_Jpeg[Colours[x]].Y;
+  for (LONG x = 0; x < chromaWidth; ++x) {
+    cb[x] = m_Jpeg[Colours[2 * x]].U;
+    cr[x] = m_Jpeg[Colours[2 * x]].V;
   }
-  return m_Encoder->Encode(luma, cb, cr, Buffer, Capacity);
+  // Every picture row of an MCU row is the same row.
+  m_Encoder->EncodeMcuRow(luma, cb, cr, 1, Out);
 }
 
 }  // namespace lmcam

@@ -62,6 +62,10 @@ int BitLength(int Value) {
   return length;
 }
 
+// The markers that the shared tables do not name.
+constexpr BYTE kDRI = 0xDD;   // define restart interval
+constexpr BYTE kRST0 = 0xD0;  // the first of the eight restart markers
+
 void PutMarker(std::vector<BYTE>& Out, BYTE Marker, size_t Length) {
   Out.insert(Out.end(), {0xFF, Marker, static_cast<BYTE>(Length >> 8), static_cast<BYTE>(Length & 0xFF)});
 }
@@ -71,7 +75,7 @@ void PutMarker(std::vector<BYTE>& Out, BYTE Marker, size_t Length) {
 // Entropy-coded bytes, with a 0x00 stuffed after every 0xFF.
 class JpegEncoder::BitWriter {
 public:
-  BitWriter(BYTE* Out, size_t Capacity) : m_Out(Out), m_Capacity(Capacity) {}
+  explicit BitWriter(std::vector<BYTE>& Out) : m_Out(Out) {}
   void Put(unsigned Bits, int Length) {
     m_Accumulator = (m_Accumulator << Length) | (Bits & ((1u << Length) - 1));
     m_Count += Length;
@@ -88,17 +92,10 @@ public:
   void Flush() {
     if (m_Count) Put(0x7F, 8 - m_Count);
   }
-  void Emit(BYTE Byte) {
-    if (m_Length < m_Capacity) m_Out[m_Length] = Byte;
-    ++m_Length;
-  }
-  bool Overflowed() const { return m_Length > m_Capacity; }
-  size_t Length() const { return m_Length; }
+  void Emit(BYTE Byte) { m_Out.push_back(Byte); }
 
 private:
-  BYTE* m_Out;
-  size_t m_Capacity;
-  size_t m_Length = 0;
+  std::vector<BYTE>& m_Out;
   unsigned m_Accumulator = 0;
   int m_Count = 0;
 };
@@ -124,6 +121,10 @@ JpegEncoder::JpegEncoder(LONG Width, LONG Height, int Quality) : m_Width(Width),
   PutMarker(h, lm::jpeg::kSOF0, 17);
   h.insert(h.end(), {8, static_cast<BYTE>(Height >> 8), static_cast<BYTE>(Height & 0xFF), static_cast<BYTE>(Width >> 8),
                      static_cast<BYTE>(Width & 0xFF), 3, 1, 0x21, 0, 2, 0x11, 1, 3, 0x11, 1});
+  // A restart after every MCU row.
+  const LONG mcusPerRow = (Width + 15) / 16;
+  PutMarker(h, kDRI, 4);
+  h.insert(h.end(), {static_cast<BYTE>(mcusPerRow >> 8), static_cast<BYTE>(mcusPerRow & 0xFF)});
   PutMarker(h, lm::jpeg::kSOS, 12);
   h.insert(h.end(), {3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0});
 }
@@ -180,30 +181,39 @@ void JpegEncoder::EncodeBlock(const Plane& Source, LONG X, LONG Y, const Compone
   if (run) Out.Put(Kind.Ac[0x00]);  // end of block
 }
 
-size_t JpegEncoder::Encode(const BYTE* Luma, const BYTE* Cb, const BYTE* Cr, BYTE* Out, size_t Capacity) const {
-  if (Capacity < m_Header.size() + 2) return 0;
-  std::memcpy(Out, m_Header.data(), m_Header.size());
-  BitWriter writer(Out + m_Header.size(), Capacity - m_Header.size() - 2);
+void JpegEncoder::EncodeMcuRow(const BYTE* Luma, const BYTE* Cb, const BYTE* Cr, LONG Rows,
+                               std::vector<BYTE>& Out) const {
+  Out.clear();
+  BitWriter writer(Out);
   const LONG chromaWidth = (m_Width + 1) / 2;
-  const Plane luma{Luma, m_Width, m_Height}, cb{Cb, chromaWidth, m_Height}, cr{Cr, chromaWidth, m_Height};
+  const Plane luma{Luma, m_Width, Rows}, cb{Cb, chromaWidth, Rows}, cr{Cr, chromaWidth, Rows};
   const Component lumaKind{m_LumaQuant, m_DcLuma, m_AcLuma}, chromaKind{m_ChromaQuant, m_DcChroma, m_AcChroma};
   int dc[3] = {};
-  // Minimum coded units of 16 x 8 pixels: two luma blocks, one block of each chroma plane.
-  for (LONG y = 0; y < m_Height; y += 8) {
-    for (LONG x = 0; x < m_Width; x += 16) {
-      EncodeBlock(luma, x, y, lumaKind, dc[0], writer);
-      EncodeBlock(luma, x + 8, y, lumaKind, dc[0], writer);
-      EncodeBlock(cb, x / 2, y, chromaKind, dc[1], writer);
-      EncodeBlock(cr, x / 2, y, chromaKind, dc[2], writer);
-    }
-    if (writer.Overflowed()) return 0;
+  // Two luma blocks, then one block of each chroma plane.
+  for (LONG x = 0; x < m_Width; x += 16) {
+    EncodeBlock(luma, x, 0, lumaKind, dc[0], writer);
+    EncodeBlock(luma, x + 8, 0, lumaKind, dc[0], writer);
+    EncodeBlock(cb, x / 2, 0, chromaKind, dc[1], writer);
+    EncodeBlock(cr, x / 2, 0, chromaKind, dc[2], writer);
   }
   writer.Flush();
-  if (writer.Overflowed()) return 0;
-  BYTE* end = Out + m_Header.size() + writer.Length();
-  end[0] = 0xFF;
-  end[1] = lm::jpeg::kEOI;
-  return m_Header.size() + writer.Length() + 2;
+}
+
+size_t JpegEncoder::WriteFrame(const std::vector<BYTE>& First, const std::vector<BYTE>& Others, BYTE* Out,
+                               size_t Capacity) const {
+  const size_t others = static_cast<size_t>(McuRows() - 1);
+  const size_t length = m_Header.size() + First.size() + others * (2 + Others.size()) + 2;
+  if (length > Capacity) return 0;
+  BYTE* at = std::copy(m_Header.begin(), m_Header.end(), Out);
+  at = std::copy(First.begin(), First.end(), at);
+  for (size_t row = 0; row < others; ++row) {
+    *at++ = 0xFF;
+    *at++ = static_cast<BYTE>(kRST0 + row % 8);
+    at = std::copy(Others.begin(), Others.end(), at);
+  }
+  *at++ = 0xFF;
+  *at++ = lm::jpeg::kEOI;
+  return length;
 }
 
 }  // namespace lmcam

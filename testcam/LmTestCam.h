@@ -28,9 +28,11 @@
 //   NV12   top-down, a Y plane, then one row of U, V pairs for every two picture rows (the
 //          upper row's colour); BT.601 limited range.
 //   MJPG   baseline JPEG, YCbCr 4:2:2 with JFIF colours (BT.601, full range), as cameras send
-//          it: SOI, DQT, SOF0, SOS, scan, EOI, with no DHT segment (the scan uses the standard
-//          Huffman tables of baseline JPEG, ITU-T T.81 K.3) and no APP segment. Frames vary
-//          in length; biSizeImage (2 bytes per pixel) bounds them.
+//          it: SOI, DQT, SOF0, DRI, SOS, scan, EOI, with no DHT segment (the scan uses the
+//          standard Huffman tables of baseline JPEG, ITU-T T.81 K.3) and no APP segment. The
+//          scan restarts after every row of minimum coded units (16 x 8 pixels, so 8 picture
+//          rows): DRI gives the units of one row, and RST0 to RST7, in turn, end each row but
+//          the last. Frames vary in length; biSizeImage (2 bytes per pixel) bounds them.
 //
 // The picture, the same in every format (as shown, top row first):
 //   - colour bars, each one eighth of the width, left to right: white (255, 255, 255), yellow
@@ -84,10 +86,69 @@
 //                  running, and an unplugged one still in a graph sends EC_DEVICE_LOST with
 //                  param2 1 (the device is available again) to it.
 // A camera without a graph changes its flags and sends nothing.
+//
+// Camera settings, as a camera driver offers them: QueryInterface on the camera filter (its
+// IBaseFilter) answers IAMVideoProcAmp, and on the UVC camera IAMCameraControl as well.
+//   "Lumora Test Camera (UVC)"   IAMVideoProcAmp with all ten properties
+//                                (kLmTestCameraUvcVideoProcAmp below); IAMCameraControl with
+//                                Pan, Tilt, Zoom, Exposure and Focus (kLmTestCameraUvcCameraControl),
+//                                no Roll and no Iris.
+//   the two other cameras        IAMVideoProcAmp with Brightness and Contrast only
+//                                (kLmTestCameraRgbVideoProcAmp); no IAMCameraControl
+//                                (E_NOINTERFACE).
+// Each setting's range, step, default and auto value is an LmTestCameraSetting constant below;
+// each setting has a range of its own, so that two settings mixed up show. Both interfaces
+// answer alike:
+//   GetRange  Min, Max, Step, Default and CapsFlags (..._Flags_Manual, with ..._Flags_Auto where
+//             the setting can be auto).
+//   Set       Flags ..._Flags_Manual: Value must lie within Min..Max (else E_INVALIDARG and
+//             nothing changes); it is rounded to the nearest step counted from Min (halves
+//             upward) and the setting is manual from then on. Flags ..._Flags_Auto: the setting
+//             goes back to auto and Value is ignored; E_INVALIDARG where it cannot be auto.
+//             Any other Flags: E_INVALIDARG.
+//   Get       the value the camera applies now with ..._Flags_Manual, or, in auto mode, the
+//             value the camera picked itself (AutoValue) with ..._Flags_Auto.
+//   A property the camera lacks (or any other number) answers E_PROP_ID_UNSUPPORTED on all
+//   three, a null pointer E_POINTER.
+// The settings belong to the filter object and are not stored anywhere: a new object starts
+// with every setting at its Default, in auto mode where it can be auto (white balance,
+// exposure, focus). Set and Get may come from any thread while the camera streams; a change
+// shows from the next frame on. The filter's property page shows the settings too (one row per
+// setting: a slider, the value, an "Auto" box where the setting can be auto) and applies its
+// changes through these interfaces on Apply or OK.
+//
+// What the settings do to the picture (the same in every format; at the defaults, auto
+// exposure included, the picture and the frame rate are exactly those described above):
+//   - Colour, below the counter rows: each bar's RGB value (255 or 0 per channel, c below)
+//     goes through these steps in order; a step whose setting is at its Default is skipped.
+//       1. Exposure E (the applied value; -6 in auto): c = min(255, c * 2^(E + 6)): one stop
+//          per step, so -7 halves the bars and -8 quarters them; above -6 a full channel stays
+//          at 255 (the sensor saturates).
+//       2. Saturation S: c = Y + (c - Y) * S / 100, where Y = 0.299 R + 0.587 G + 0.114 B of
+//          the bar after step 1 (BT.601 luma): 0 turns each bar into the grey of its luma.
+//       3. Contrast C: c = 128 + (c - 128) * C / 32.
+//       4. Brightness B: c = c + B.
+//       5. Rounded to the nearest integer (halves away from zero), clamped to 0..255.
+//     The resulting colour is then coded as the format codes every colour (YUY2, NV12 and
+//     MJPG convert it to YCbCr as above).
+//   - Zoom Z: on a bar row of a picture W pixels wide, column x shows column
+//     u = W / 2 + floor((x - W / 2) * 100 / Z) of the unzoomed moving bars (W / 2 rounded
+//     down), so the bars are Z / 100 times as wide, around the centre column. Bar edges then
+//     fall on any column.
+//   - Exposure and frame rate: an exposure lasts 2^E seconds (-6: 1/64 s, -2: 1/4 s). When it
+//     is longer than the frame interval T, a frame takes n = ceil(2^E s / T) frame slots: the
+//     camera delivers one frame every n slots, the sample spans n intervals (so sample times
+//     stay whole frame intervals apart), and the counter and the bars still advance by one
+//     frame per delivered frame. -4 (1/16 s) at 30 frames per second gives 15, -3 gives 7.5.
+//   - The counter rows (rows 0..7: the cells and the grey) are drawn after every effect and
+//     never change with a setting, so the counter reads the same at every setting.
+//   - The other settings (hue, sharpness, gamma, colour enable, white balance, backlight
+//     compensation, gain, pan, tilt, focus) are kept and reported but leave the picture as it is.
 
 #include <windows.h>
 
 #include <guiddef.h>
+#include <strmif.h>
 #include <unknwn.h>
 
 // {18F920AE-C475-4E54-939C-D77259E8412C}
@@ -149,3 +210,63 @@ inline constexpr int kLmCounterCell = 8;
 inline constexpr LONGLONG kLmMinFrameInterval = 166666;
 inline constexpr LONGLONG kLmMaxFrameInterval = 2000000;
 inline constexpr LONGLONG kLmDefaultFrameInterval = 333333;
+
+// One setting of the camera, as IAMVideoProcAmp::GetRange or IAMCameraControl::GetRange reports
+// it (see "Camera settings" above).
+struct LmTestCameraSetting {
+  LONG Property;   // a VideoProcAmpProperty or a CameraControlProperty
+  LONG Min;
+  LONG Max;
+  LONG Step;
+  LONG Default;
+  LONG CapsFlags;  // ..._Flags_Manual, or ..._Flags_Auto | ..._Flags_Manual
+  LONG AutoValue;  // what the camera applies in auto mode (Default where it cannot be auto)
+};
+
+// IAMVideoProcAmp (the flags of IAMCameraControl have the same values).
+inline constexpr LONG kLmSettingManual = VideoProcAmp_Flags_Manual;
+inline constexpr LONG kLmSettingAutoOrManual = VideoProcAmp_Flags_Auto | VideoProcAmp_Flags_Manual;
+// In 8-bit levels, added to each channel.
+inline constexpr LmTestCameraSetting kLmTestCameraBrightness = {
+    VideoProcAmp_Brightness, -64, 64, 1, 0, kLmSettingManual, 0};
+// Scales each channel's distance from 128 by Contrast / 32.
+inline constexpr LmTestCameraSetting kLmTestCameraContrast = {
+    VideoProcAmp_Contrast, 0, 95, 1, 32, kLmSettingManual, 32};
+inline constexpr LmTestCameraSetting kLmTestCameraHue = {VideoProcAmp_Hue, -180, 180, 1, 0, kLmSettingManual, 0};
+// In percent of the bars' colour.
+inline constexpr LmTestCameraSetting kLmTestCameraSaturation = {
+    VideoProcAmp_Saturation, 0, 200, 1, 100, kLmSettingManual, 100};
+inline constexpr LmTestCameraSetting kLmTestCameraSharpness = {
+    VideoProcAmp_Sharpness, 0, 7, 1, 2, kLmSettingManual, 2};
+inline constexpr LmTestCameraSetting kLmTestCameraGamma = {VideoProcAmp_Gamma, 72, 500, 1, 100, kLmSettingManual, 100};
+inline constexpr LmTestCameraSetting kLmTestCameraColorEnable = {
+    VideoProcAmp_ColorEnable, 0, 1, 1, 1, kLmSettingManual, 1};
+// In kelvin.
+inline constexpr LmTestCameraSetting kLmTestCameraWhiteBalance = {
+    VideoProcAmp_WhiteBalance, 2800, 6500, 10, 4600, kLmSettingAutoOrManual, 5200};
+inline constexpr LmTestCameraSetting kLmTestCameraBacklightCompensation = {
+    VideoProcAmp_BacklightCompensation, 0, 2, 1, 1, kLmSettingManual, 1};
+inline constexpr LmTestCameraSetting kLmTestCameraGain = {VideoProcAmp_Gain, 0, 255, 1, 0, kLmSettingManual, 0};
+
+// IAMCameraControl. Pan and tilt in degrees.
+inline constexpr LmTestCameraSetting kLmTestCameraPan = {CameraControl_Pan, -36, 36, 2, 0, kLmSettingManual, 0};
+inline constexpr LmTestCameraSetting kLmTestCameraTilt = {CameraControl_Tilt, -24, 24, 2, 0, kLmSettingManual, 0};
+// Magnification in percent: 200 shows the middle half of the pattern across the whole width.
+inline constexpr LmTestCameraSetting kLmTestCameraZoom = {
+    CameraControl_Zoom, 100, 400, 1, 100, kLmSettingManual, 100};
+// In log2 seconds: -6 is 1/64 s, shorter than the 1/60 s interval of the fastest rate.
+inline constexpr LmTestCameraSetting kLmTestCameraExposure = {
+    CameraControl_Exposure, -11, -2, 1, -6, kLmSettingAutoOrManual, -6};
+// In the device's own units, as USB cameras report focus.
+inline constexpr LmTestCameraSetting kLmTestCameraFocus = {
+    CameraControl_Focus, 0, 250, 5, 0, kLmSettingAutoOrManual, 40};
+
+// The settings of each camera, in the order of the interface's property numbers.
+inline constexpr LmTestCameraSetting kLmTestCameraUvcVideoProcAmp[] = {
+    kLmTestCameraBrightness, kLmTestCameraContrast,    kLmTestCameraHue,
+    kLmTestCameraSaturation, kLmTestCameraSharpness,   kLmTestCameraGamma,
+    kLmTestCameraColorEnable, kLmTestCameraWhiteBalance, kLmTestCameraBacklightCompensation,
+    kLmTestCameraGain};
+inline constexpr LmTestCameraSetting kLmTestCameraUvcCameraControl[] = {
+    kLmTestCameraPan, kLmTestCameraTilt, kLmTestCameraZoom, kLmTestCameraExposure, kLmTestCameraFocus};
+inline constexpr LmTestCameraSetting kLmTestCameraRgbVideoProcAmp[] = {kLmTestCameraBrightness, kLmTestCameraContrast};

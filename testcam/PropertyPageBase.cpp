@@ -148,20 +148,28 @@ void PropertyPageBase::SetDirty() {
   if (m_Site) m_Site->OnStatusChange(PROPPAGESTATUS_DIRTY);
 }
 
-HWND PropertyPageBase::AddControl(const wchar_t* Class, const wchar_t* Text, DWORD Style, int X, int Y, int Width,
-                                  int Height, int Id) {
-  HWND control = CreateWindowExW(0, Class, Text, WS_CHILD | WS_VISIBLE | Style, X, Y, Width, Height, m_Window,
+HWND CreatePageControl(HWND Page, const wchar_t* Class, const wchar_t* Text, DWORD Style, int X, int Y, int Width,
+                       int Height, int Id) {
+  HWND control = CreateWindowExW(0, Class, Text, WS_CHILD | WS_VISIBLE | Style, X, Y, Width, Height, Page,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)), ModuleInstance(), nullptr);
   if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   return control;
 }
 
+HWND PropertyPageBase::AddControl(const wchar_t* Class, const wchar_t* Text, DWORD Style, int X, int Y, int Width,
+                                  int Height, int Id) {
+  return CreatePageControl(m_Window, Class, Text, Style, X, Y, Width, Height, Id);
+}
+
 LRESULT CALLBACK PropertyPageBase::WindowProc(HWND Window, UINT Message, WPARAM wParam, LPARAM lParam) {
   auto* page = reinterpret_cast<PropertyPageBase*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
-  if (page && Message == WM_COMMAND) {
+  if (page && (Message == WM_COMMAND || (Message == WM_HSCROLL && lParam))) {
     // A window procedure is a boundary as well: a failed command leaves the page as it was.
     return CallAtBoundary<LRESULT>([&]() -> LRESULT {
-      page->OnCommand(LOWORD(wParam), HIWORD(wParam));
+      if (Message == WM_COMMAND)
+        page->OnCommand(LOWORD(wParam), HIWORD(wParam));
+      else
+        page->OnScroll(reinterpret_cast<HWND>(lParam));
       return 0;
     }, 0, 0);
   }

@@ -17,6 +17,10 @@ namespace lmcam {
 // Answers ISpecifyPropertyPages::GetPages with the one page Page, in a CoTaskMemAlloc'd array.
 HRESULT OnePropertyPage(CAUUID* Pages, REFCLSID Page);
 
+// A visible child control of the page window Page, with the pages' font; nullptr on failure.
+HWND CreatePageControl(HWND Page, const wchar_t* Class, const wchar_t* Text, DWORD Style, int X, int Y, int Width,
+                       int Height, int Id);
+
 class PropertyPageBase : public IPropertyPage {
 public:
   using PrimaryInterface = IPropertyPage;
@@ -49,6 +53,8 @@ protected:
   // Creates the controls in the page window and fills them from the objects.
   virtual void OnCreateControls(HWND Page) = 0;
   virtual void OnCommand(WORD Id, WORD Code) = 0;
+  // A slider (trackbar) of the page moved.
+  virtual void OnScroll(HWND) {}
   virtual HRESULT OnApply() = 0;
 
   // Marks the page changed and tells the frame, which enables its Apply button.

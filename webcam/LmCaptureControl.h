@@ -163,6 +163,9 @@ protected:
   // Stops the graph, hides the picture, drops a pending snapshot, enters Open with error 204
   // and raises OnDeviceLost, once per loss.
   void DeviceLost();
+  // What a fault of the running stream does before its event: the graph stopped, the picture
+  // hidden, a pending snapshot dropped, State Open with Error.
+  void StopWithError(int16_t Error);
   virtual void DoDeviceLost();
   virtual void DoVideoDevicesChange();
 

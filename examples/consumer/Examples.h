@@ -1,6 +1,6 @@
 #pragma once
 
-// The three examples of the README, one per component. Each places its control in Parent, a
+// The examples of the README: one per component, the camera settings and the frame stream. Each places its control in Parent, a
 // window of the calling thread, and runs that thread's message loop while it waits.
 
 #include <windows.h>
@@ -13,3 +13,8 @@ bool SaveSnapshotOfFirstCamera(HWND Parent, const std::wstring& FileName);
 bool RecordFirstCamera(HWND Parent, const std::wstring& FileName, DWORD Milliseconds);
 // Plays a video file in Parent until it ends.
 bool PlayToEnd(HWND Parent, const std::wstring& FileName);
+// Keeps the first camera's settings, changes its brightness, and restores them after opening
+// the camera again by its identity.
+bool AdjustAndRestoreFirstCamera(HWND Parent);
+// Counts the frames of the first camera delivered over Milliseconds.
+bool CountFramesOfFirstCamera(HWND Parent, DWORD Milliseconds);

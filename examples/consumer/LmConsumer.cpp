@@ -1,5 +1,6 @@
 // An application built against the installed package: it lists the video capture devices,
-// previews the first one in a window of its own and saves a snapshot of it as a BMP file;
+// previews the first one in a window of its own and saves a snapshot of it as a BMP file,
+// changes and restores its settings and counts its frames for a second;
 // given --record, it records the camera into an AVI file for two seconds, and given --play, it
 // plays a video file to its end. It exits with 0 when every step succeeded.
 //
@@ -18,6 +19,7 @@
 namespace {
 
 constexpr DWORD kRecordingMs = 2000;
+constexpr DWORD kFramesMs = 1000;
 
 struct Options {
   std::wstring Snapshot = L"snapshot.bmp";
@@ -64,6 +66,7 @@ int Run(const Options& options) {
   if (!window) return 1;
   bool ok = ListDevices() && SaveSnapshotOfFirstCamera(window, options.Snapshot);
   if (ok) std::wprintf(L"snapshot: %ls\n", options.Snapshot.c_str());
+  ok = ok && AdjustAndRestoreFirstCamera(window) && CountFramesOfFirstCamera(window, kFramesMs);
   if (ok && !options.Recording.empty()) {
     ok = RecordFirstCamera(window, options.Recording, kRecordingMs);
     if (ok) std::wprintf(L"recording: %ls\n", options.Recording.c_str());

@@ -242,6 +242,27 @@ TEST(FrameStream, NativeAndConvertedFramesOfEveryUsbFormat) {
   }
 }
 
+TEST(FrameStream, FramesAndSnapshotsGoOnAfterAFormatChange) {
+  FrameProbe preview;
+  Host(preview);
+  FrameLog log;
+  preview.SetOnFrame(log.Handler());
+  ASSERT_TRUE(preview.OpenDevice(kLmTestCameraUvcDevicePath));
+  ASSERT_TRUE(preview.Start(vlmVideoStretch));
+  ASSERT_TRUE(testwin::PumpUntil([&] { return log.Count() >= 2; }, 5000));
+  ASSERT_TRUE(preview.Stop());
+  ASSERT_TRUE(SelectFormat(preview, MEDIASUBTYPE_MJPG, 640));  // the graph is built anew
+  const size_t before = log.Count();
+  ASSERT_TRUE(preview.Start(vlmVideoStretch));
+  EXPECT_TRUE(testwin::PumpUntil([&] { return log.Count() >= before + 2; }, 5000));
+  EXPECT_EQ(log.Frames().back().Width, 640);
+  bool shot = false;
+  preview.SetOnSnapshot([&](TObject*, UINT_PTR, bool&) { shot = true; });
+  ASSERT_TRUE(preview.TakeSnapshot());
+  EXPECT_TRUE(testwin::PumpUntil([&] { return shot; }, 5000));
+  EXPECT_TRUE(preview.Close());
+}
+
 TEST(FrameStream, ALatestHandlerMayCloseTheControl) {
   FrameProbe preview;
   Host(preview);

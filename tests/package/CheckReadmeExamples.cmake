@@ -4,7 +4,7 @@
 # installed package: the code between "// [README <name>]" and "// [README end]" in a source
 # must stand in README.md exactly so. Every example of the list below must be there.
 cmake_minimum_required(VERSION 3.25)
-set(expected preview recording playback)
+set(expected preview recording playback settings frames)
 file(READ ${README} readme)
 file(GLOB sources ${SOURCES}/*.cpp)
 set(found)

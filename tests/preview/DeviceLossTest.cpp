@@ -95,8 +95,11 @@ TEST_P(PreviewDeviceLoss, StopsOnceWithError204AndTheCameraReopensByItsIdentity)
   if (GetParam() == Moment::Stopped) {
     ASSERT_TRUE(preview.Stop());
   }
-  // A snapshot asked for and not yet taken is dropped with the device.
+  // A snapshot asked for and not yet taken is dropped with the device (the camera, hung first,
+  // sends no frame that could answer it before it goes).
   if (GetParam() == Moment::Running) {
+    ASSERT_EQ(controller->Stall(TRUE), S_OK);
+    testwin::PumpMessages(100);
     ASSERT_TRUE(preview.TakeSnapshot());
   }
 
@@ -182,13 +185,21 @@ TEST(PreviewDeviceList, ABroadcastRefreshesTheListAndTheOpenDeviceGoneFromItIsLo
 
   int changes = 0;
   std::vector<std::wstring> listed;
+  // What the handlers saw, in order: "lost", and "change" with whether the control still ran.
+  std::vector<std::string> order;
   preview.SetOnVideoDevicesChange([&](TObject*) {
     ++changes;
+    order.push_back(preview.State() == vlmStateRunning ? "change while running" : "change");
     listed.clear();
     for (int i = 0; i < preview.VideoDevices()->Count(); ++i) listed.push_back((*preview.VideoDevices())[i]);
   });
   LossWatch lost;
   lost.Watch(preview);
+  const TNotifyEvent watchLoss = preview.OnDeviceLost();
+  preview.SetOnDeviceLost([&](TObject* Sender) {
+    order.push_back("lost");
+    watchLoss(Sender);
+  });
   ASSERT_TRUE(preview.Open(first));
   ASSERT_TRUE(preview.Start(vlmVideoStretch));
 
@@ -207,6 +218,8 @@ TEST(PreviewDeviceList, ABroadcastRefreshesTheListAndTheOpenDeviceGoneFromItIsLo
     EXPECT_EQ(std::count(listed.begin(), listed.end(), std::wstring(kLmTestCameraName)), 0);
     EXPECT_EQ(lost.Count, 1);
     EXPECT_EQ(preview.ErrorStatus(), LMERR_DEVICE_LOST);
+    // The loss first: no handler sees the camera gone from the list while the control runs it.
+    EXPECT_EQ(order, (std::vector<std::string>{"lost", "change"}));
 
     // Every index after it moved; the identity finds the camera all the same.
     EXPECT_EQ(DeviceIndex(preview, kLmTestCameraUvcName), uvc - 1);
@@ -227,6 +240,21 @@ TEST(PreviewDeviceList, ABroadcastRefreshesTheListAndTheOpenDeviceGoneFromItIsLo
   EXPECT_EQ(DeviceIndex(preview, kLmTestCameraUvcName), uvc);
   EXPECT_TRUE(preview.OpenDevice(kLmTestCameraDevicePath)) << preview.ErrorStatus();
   EXPECT_TRUE(preview.Close());
+}
+
+TEST(PreviewDeviceList, AWindowDestroyedWithARefreshOnItsWayLeavesTheNextWindowListening) {
+  PreviewProbe preview;
+  Host(preview);
+  int changes = 0;
+  preview.SetOnVideoDevicesChange([&](TObject*) { ++changes; });
+  // A change announced, and the window gone before the refresh it posted was handled.
+  AnnounceDevice(preview.Handle(), DBT_DEVICEARRIVAL, kKsCategoryVideo);
+  preview.DestroyHandle();
+  testwin::PumpMessages(100);
+  EXPECT_EQ(changes, 0);
+  // The control's next window hears of the next change.
+  AnnounceDevice(preview.Handle(), DBT_DEVICEARRIVAL, kKsCategoryVideo);
+  EXPECT_TRUE(testwin::PumpUntil([&] { return changes > 0; }, 3000));
 }
 
 }  // namespace

@@ -98,6 +98,8 @@ TEST_F(TestCamContract, InterfaceTable) {
       {"IPin", IID_IPin, false, true},
       {"IAMStreamConfig", IID_IAMStreamConfig, false, true},
       {"IKsPropertySet", IID_IKsPropertySet, false, true},
+      {"IAMVideoProcAmp", IID_IAMVideoProcAmp, true, false},
+      {"IAMCameraControl (the UVC camera's only)", IID_IAMCameraControl, false, false},
       {"IMemInputPin", IID_IMemInputPin, false, false},
       {"IReferenceClock", IID_IReferenceClock, false, false},
       {"IFileSourceFilter", IID_IFileSourceFilter, false, false},

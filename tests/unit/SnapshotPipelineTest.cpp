@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -278,6 +279,12 @@ TEST_F(SnapshotPipelineTest, FramesInTheSourcesOwnFormatAreConvertedUpright) {
 
   ASSERT_TRUE(m_Control->StartGrabber());
   DeliverFrame(320 * 240 * 2 - 2);
+  EXPECT_EQ(m_Deliveries.size(), 1u);
+
+  // A height that has no positive counterpart, met when the frame arrives: no image.
+  ASSERT_TRUE(m_Control->StartGrabber());
+  m_Control->m_vih.bmiHeader.biHeight = LONG_MIN;
+  DeliverFrame(320 * 240 * 2);
   EXPECT_EQ(m_Deliveries.size(), 1u);
 }
 

@@ -124,17 +124,21 @@ bool TVLmCaptureControl::GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2)
 void TVLmCaptureControl::DeviceLost() {
   if (m_State == vlmStateClosed || m_DeviceLostReported) return;
   m_DeviceLostReported = true;
+  StopWithError(LMERR_DEVICE_LOST);
+  QueueEvent([this] { DoDeviceLost(); }, true);
+}
+
+void TVLmCaptureControl::StopWithError(int16_t Error) {
   try {
     StopGraph();
     if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
   } catch (...) {
-    // The graph goes with Close; the loss is reported all the same.
+    // The graph goes with Close; the fault is reported all the same.
   }
   DropSnapshotRequest();
   m_State = vlmStateOpen;
-  m_ErrorStatus = LMERR_DEVICE_LOST;
+  m_ErrorStatus = Error;
   Invalidate();
-  QueueEvent([this] { DoDeviceLost(); }, true);
 }
 
 void TVLmCaptureControl::DoDeviceLost() {

@@ -61,13 +61,13 @@ void FrameStream::Start(const GUID& SubType, const VIDEOINFOHEADER& Format, TVLm
   m_Convert.SubType = SubType;
   m_Convert.Width = Format.bmiHeader.biWidth;
   m_Convert.Height = Format.bmiHeader.biHeight;
-  m_Delivery = Delivery;
   m_Picture = Picture;
   m_Window = Window;
   m_Sender = Sender;
   m_Received = 0;
   m_DirectDropped = 0;
   std::lock_guard lock(m_Lock);
+  m_Delivery = Delivery;
   m_LastDelivered = 0;
   m_Open = true;
 }
@@ -88,12 +88,14 @@ void FrameStream::ReceiveSample(IMediaSample* Sample) {
   const uint32_t bytes = length > 0 ? static_cast<uint32_t>(length) : 0;
   const int64_t sampleTime = StartTimeOf(Sample);
 
-  if (m_Delivery == vlmFrameDirect) {
-    {
-      std::lock_guard lock(m_Lock);
-      if (!m_Open) return;
-      ++m_InFlight;
-    }
+  bool direct = false;
+  {
+    std::lock_guard lock(m_Lock);
+    if (!m_Open) return;
+    direct = m_Delivery == vlmFrameDirect;
+    if (direct) ++m_InFlight;
+  }
+  if (direct) {
     Deliver(Sample, data, bytes, sampleTime, arrival);
     std::lock_guard lock(m_Lock);
     --m_InFlight;
@@ -102,10 +104,6 @@ void FrameStream::ReceiveSample(IMediaSample* Sample) {
   }
 
   // Latest: copy into the back buffer, then make it the waiting frame.
-  {
-    std::lock_guard lock(m_Lock);
-    if (!m_Open) return;
-  }
   try {
     m_Back.assign(data, data + bytes);
   } catch (const std::bad_alloc&) {
@@ -171,18 +169,27 @@ bool FrameStream::TakeLatest(TakenFrame& Taken) {
   bool made = true;
   if (m_Picture == vlmFrameNative) {
     Taken.Buffer = std::move(raw);
+    Taken.Converted = false;
     DescribeNative(Taken.Buffer.data(), frame.Bytes, frame);
   } else {
+    {
+      std::lock_guard lock(m_Lock);
+      Taken.Buffer.swap(m_PictureSpare);
+    }
+    Taken.Converted = true;
     made = Convert(raw.data(), frame.Bytes, Taken.Buffer, frame, true);
-    Recycle(std::move(raw));
+    TakenFrame sample;
+    sample.Buffer = std::move(raw);
+    Recycle(sample);
   }
   Taken.Frame = frame;
   return made;
 }
 
-void FrameStream::Recycle(std::vector<uint8_t>&& Buffer) {
+void FrameStream::Recycle(TakenFrame& Taken) {
   std::lock_guard lock(m_Lock);
-  if (Buffer.capacity() > m_Spare.capacity()) m_Spare.swap(Buffer);
+  std::vector<uint8_t>& spare = Taken.Converted ? m_PictureSpare : m_Spare;
+  if (Taken.Buffer.capacity() > spare.capacity()) spare.swap(Taken.Buffer);
 }
 
 void FrameStream::DescribeNative(const uint8_t* Buffer, uint32_t Bytes, TLmFrame& Frame) const {

@@ -36,13 +36,14 @@ namespace lm {
 constexpr UINT WM_LMFRAME = WM_APP + 4;
 
 // A frame taken for delivery: its picture in a buffer of its own, and its description (Data
-// points into Buffer).
+// points into Buffer). Converted: Buffer holds a converted picture, not the sample's bytes.
 struct TakenFrame {
   std::vector<uint8_t> Buffer;
   TLmFrame Frame{};
+  bool Converted = false;
 };
 
-class FrameStream : public TLmSampleReceiver {
+class FrameStream final : public TLmSampleReceiver {
 public:
   FrameStream() = default;
   FrameStream(const FrameStream&) = delete;
@@ -64,8 +65,9 @@ public:
   // Latest delivery: takes the waiting frame and makes it what the handler gets (converted
   // when frames are); false when none waits or it cannot be converted.
   bool TakeLatest(TakenFrame& Taken);
-  // Gives a delivered frame's buffer back for a later frame.
-  void Recycle(std::vector<uint8_t>&& Buffer);
+  // Gives a delivered frame's buffer back for a later frame of its kind, so that a running
+  // stream allocates nothing per frame.
+  void Recycle(TakenFrame& Taken);
   // The handler of the moment and the sender.
   std::shared_ptr<const TVLmFrameEvent> Handler();
   TObject* Sender() const { return m_Sender; }
@@ -86,7 +88,6 @@ private:
   GUID m_SubType = GUID_NULL;
   VIDEOINFOHEADER m_Format{};
   FrameFormat m_Convert;
-  TVLmFrameDelivery m_Delivery = vlmFrameLatest;
   TVLmFrameFormat m_Picture = vlmFrameRGB24;
   HWND m_Window = nullptr;
   TObject* m_Sender = nullptr;
@@ -94,6 +95,7 @@ private:
   std::mutex m_Lock;  // guards what follows; never held while calling out
   std::condition_variable m_Idle;
   bool m_Open = false;
+  TVLmFrameDelivery m_Delivery = vlmFrameLatest;
   int m_InFlight = 0;
   std::shared_ptr<const TVLmFrameEvent> m_Handler;
   // Latest: the waiting frame and what the GUI thread gave back.
@@ -101,7 +103,8 @@ private:
   bool m_Posted = false;
   std::vector<uint8_t> m_WaitingBuffer;
   TLmFrame m_WaitingFrame{};
-  std::vector<uint8_t> m_Spare;
+  std::vector<uint8_t> m_Spare;         // a sample's room
+  std::vector<uint8_t> m_PictureSpare;  // a converted picture's room
   uint64_t m_LastDelivered = 0;  // Number + 1 of the last frame delivered (0: none yet)
 
   std::atomic<uint64_t> m_Received{0};

@@ -34,16 +34,8 @@ bool TVLmRecord::GraphEvent(long Code, LONG_PTR Param1, LONG_PTR Param2) {
 void TVLmRecord::RecordError() {
   if (m_State == vlmStateClosed || m_RecordErrorReported) return;
   m_RecordErrorReported = true;
-  try {
-    // Stopping completes the file as far as it could be written.
-    StopGraph();
-    if (m_pVideoWindow) m_pVideoWindow->put_Visible(OAFALSE);
-  } catch (...) {
-    // The graph goes with Close; the error is reported all the same.
-  }
-  m_State = vlmStateOpen;
-  m_ErrorStatus = LMERR_FILE_WRITE;
-  Invalidate();
+  // Stopping completes the file as far as it could be written.
+  StopWithError(LMERR_FILE_WRITE);
   QueueEvent([this] { DoRecordError(); }, true);
 }
 

@@ -198,6 +198,8 @@ bool TLmSnapshotPipeline::ReadGrabberConnection() {
 
 bool TLmSnapshotPipeline::QuietGrabber() {
   if (!m_pSampleGrabber) throw std::logic_error("no sample grabber");
+  // The callback goes: the frame stream attaches it again when the graph next runs.
+  m_FramesAttached = false;
   return m_pSampleGrabber->SetBufferSamples(FALSE) == S_OK && m_pSampleGrabber->SetOneShot(FALSE) == S_OK &&
          m_pSampleGrabber->SetCallback(nullptr, 0) == S_OK;
 }
@@ -266,15 +268,18 @@ void TLmSnapshotPipeline::StopFrames() { m_FrameStream->Stop(); }
 
 void TLmSnapshotPipeline::DeliverLatestFrame() {
   auto taken = std::make_shared<lm::TakenFrame>();
-  if (!m_FrameStream->TakeLatest(*taken)) return;
+  if (!m_FrameStream->TakeLatest(*taken)) {
+    m_FrameStream->Recycle(*taken);
+    return;
+  }
   const std::shared_ptr<lm::FrameStream> stream = m_FrameStream;
   m_Control.QueueEvent(
       [this, stream, taken] {
         const std::shared_ptr<const TVLmFrameEvent> handler = stream->Handler();
         if (handler && *handler) (*handler)(&m_Control, taken->Frame);
-        stream->Recycle(std::move(taken->Buffer));
+        stream->Recycle(*taken);
       },
-      true, [stream, taken] { stream->Recycle(std::move(taken->Buffer)); });
+      true, [stream, taken] { stream->Recycle(*taken); });
 }
 
 bool TLmSnapshotPipeline::ConvertsFrames() const { return !IsEqualGUID(m_GrabberSubType, MEDIASUBTYPE_RGB24); }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "webcam/src/LmDeviceList.h"
+#include "webcam/src/LmFourcc.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -193,11 +194,9 @@ std::wstring LmVideoSubTypeName(const GUID& SubType) {
                                  {&MEDIASUBTYPE_RGB8, L"RGB8"},     {&MEDIASUBTYPE_ARGB32, L"ARGB32"}};
   for (const Named& named : kNames)
     if (IsEqualGUID(SubType, *named.SubType)) return named.Name;
-  // {XXXXXXXX-0000-0010-8000-00AA00389B71}: XXXXXXXX is the FOURCC.
-  static const GUID kFourccBase = {0, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
   GUID base = SubType;
   base.Data1 = 0;
-  if (IsEqualGUID(base, kFourccBase)) {
+  if (IsEqualGUID(base, lm::FourccSubtype(0))) {
     std::wstring name;
     for (int shift = 0; shift < 32; shift += 8) {
       const wchar_t c = static_cast<wchar_t>((SubType.Data1 >> shift) & 0xFF);
