@@ -1,5 +1,7 @@
 #include "benchmarks/BenchSupport.h"
 
+#include <psapi.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -25,9 +27,18 @@ double ProcessCpuMs() {
   return (ticks(kernel) + ticks(user)) / 10000.0;
 }
 
-void DispatchPending() {
+long long ProcessPrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof(memory);
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory)))
+    return -1;
+  // PagefileUsage is the private committed memory on Windows (as PrivateUsage).
+  return static_cast<long long>(memory.PagefileUsage);
+}
+
+void DispatchPending(double UntilMs) {
   MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (NowMs() < UntilMs && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -36,7 +47,7 @@ void DispatchPending() {
 bool PumpUntil(HANDLE Event, double Milliseconds) {
   const double deadline = NowMs() + Milliseconds;
   for (;;) {
-    DispatchPending();
+    DispatchPending(deadline);
     const double left = deadline - NowMs();
     if (left <= 0) return false;
     const DWORD wait = static_cast<DWORD>(std::ceil(left));

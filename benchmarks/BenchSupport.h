@@ -15,8 +15,14 @@ namespace bench {
 double NowMs();
 // User + kernel time of this process, in milliseconds.
 double ProcessCpuMs();
+// This process's private committed memory in bytes (PagefileUsage; Wine fills only it, from
+// the process's anonymous resident memory and swap); -1 when the system does not say.
+long long ProcessPrivateBytes();
 
-void DispatchPending();
+// Dispatches the thread's messages until none is left or the clock (NowMs) reaches UntilMs: a
+// handler that is always late (a frame message posted again while it runs) cannot keep the
+// caller here for ever.
+void DispatchPending(double UntilMs = INFINITY);
 // Pumps the thread's messages until Event is set (when given) or Milliseconds have passed;
 // true when the event was set.
 bool PumpUntil(HANDLE Event, double Milliseconds);
@@ -26,7 +32,7 @@ template <typename Predicate>
 bool PumpWhileNot(Predicate Done, double Milliseconds) {
   const double deadline = NowMs() + Milliseconds;
   for (;;) {
-    DispatchPending();
+    DispatchPending(deadline);
     if (Done()) return true;
     const double left = deadline - NowMs();
     if (left <= 0) return false;

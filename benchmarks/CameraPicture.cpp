@@ -12,14 +12,17 @@ std::wstring FormatText(const CameraFormat& Format) {
          std::to_wstring(Format.Height);
 }
 
-int DecodeCounter(const BYTE* Pixels, LONG Width, LONG Height) {
-  constexpr LONG kCounterWidth = kLmCounterBits * kLmCounterCell;
-  if (!Pixels || Width < kCounterWidth || Height < kLmCounterCell) return -1;
-  const LONG stride = (Width * 3 + 3) & ~3;
-  const LONG middle = kLmCounterCell / 2;
+namespace {
+
+// The counter in a bottom-up 24-bit picture of Height rows of Stride bytes whose counter cells
+// are ScaleX x ScaleY times their size in the camera's picture: each cell read at its centre.
+int DecodeScaledCounter(const BYTE* Pixels, LONG Stride, LONG Height, double ScaleX, double ScaleY) {
+  const LONG row = static_cast<LONG>((kLmCounterCell / 2) * ScaleY);
+  if (row >= Height) return -1;
   int value = 0;
   for (int cell = 0; cell < kLmCounterBits; ++cell) {
-    const BYTE* p = Pixels + static_cast<size_t>(Height - 1 - middle) * stride + (cell * kLmCounterCell + middle) * 3;
+    const LONG column = static_cast<LONG>((cell * kLmCounterCell + kLmCounterCell / 2) * ScaleX);
+    const BYTE* p = Pixels + static_cast<size_t>(Height - 1 - row) * Stride + static_cast<size_t>(column) * 3;
     int bit;
     if (p[0] >= 200 && p[1] >= 200 && p[2] >= 200)
       bit = 1;
@@ -32,15 +35,30 @@ int DecodeCounter(const BYTE* Pixels, LONG Width, LONG Height) {
   return value;
 }
 
-int ScreenCounter(HWND Window) {
-  constexpr LONG kWidth = kLmCounterBits * kLmCounterCell;
-  constexpr LONG kHeight = kLmCounterCell;
+}  // namespace
+
+int DecodeCounter(const BYTE* Pixels, LONG Width, LONG Height) {
+  constexpr LONG kCounterWidth = kLmCounterBits * kLmCounterCell;
+  if (!Pixels || Width < kCounterWidth || Height < kLmCounterCell) return -1;
+  return DecodeScaledCounter(Pixels, (Width * 3 + 3) & ~3, Height, 1.0, 1.0);
+}
+
+int ScreenCounter(HWND Window, LONG PictureWidth, LONG PictureHeight) {
+  RECT client{};
   POINT origin{0, 0};
-  if (!Window || !ClientToScreen(Window, &origin)) return -1;
+  if (!Window || PictureWidth <= 0 || PictureHeight <= 0 || !GetClientRect(Window, &client) ||
+      !ClientToScreen(Window, &origin))
+    return -1;
+  const double scaleX = static_cast<double>(client.right) / PictureWidth;
+  const double scaleY = static_cast<double>(client.bottom) / PictureHeight;
+  // The counter's rows and columns as the screen shows them, and a pixel more for rounding.
+  const LONG width = static_cast<LONG>(std::ceil(kLmCounterBits * kLmCounterCell * scaleX)) + 1;
+  const LONG height = static_cast<LONG>(std::ceil(kLmCounterCell * scaleY)) + 1;
+  if (width <= 1 || height <= 1) return -1;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = kHeight;  // bottom-up, as DecodeCounter reads
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as DecodeScaledCounter reads
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
@@ -52,9 +70,9 @@ int ScreenCounter(HWND Window) {
   HBITMAP bitmap = memory ? CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
   if (bitmap && bits) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, kWidth, kHeight, screen, origin.x, origin.y, SRCCOPY)) {
+    if (BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY)) {
       GdiFlush();
-      counter = DecodeCounter(static_cast<const BYTE*>(bits), kWidth, kHeight);
+      counter = DecodeScaledCounter(static_cast<const BYTE*>(bits), (width * 3 + 3) & ~3, height, scaleX, scaleY);
     }
     SelectObject(memory, previous);
   }

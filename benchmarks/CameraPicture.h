@@ -41,9 +41,10 @@ std::wstring FormatText(const CameraFormat& Format);
 // black). -1 when a cell is neither.
 int DecodeCounter(const BYTE* Pixels, LONG Width, LONG Height);
 
-// The counter of the picture that Window shows at its client area's top-left corner, read back
-// from the screen; -1 when it cannot be read.
-int ScreenCounter(HWND Window);
+// The counter of the picture of PictureWidth x PictureHeight pixels that fills Window's client
+// area (scaled to it when the sizes differ), read back from the screen: each cell's centre, where
+// the scaled cell lies; -1 when it cannot be read.
+int ScreenCounter(HWND Window, LONG PictureWidth, LONG PictureHeight);
 
 // Frames the counter advanced by from From to To (it counts modulo 65536).
 int CounterAdvance(int From, int To);

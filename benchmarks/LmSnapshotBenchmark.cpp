@@ -11,15 +11,27 @@
 //      (10 fps), MJPG 1920x1080 and NV12 1280x720 (30 fps), decoding and conversion included;
 //   5. the process CPU time per frame of a running preview with no snapshot asked for,
 //      TVLmPreview beside hand-written graphs with and without an idle capture branch;
-//   6. open to first picture, and a switch to another format, for both programs.
+//   6. open to first picture, and a switch to another format, for both programs;
+//   7. the per-frame cost of the frame stream (OnFrame) in Direct and Latest delivery, native and
+//      32-bit RGB frames, beside a hand-written SampleCB and a hand-written BufferCB that posts
+//      its frames to the GUI thread, on the UVC test camera in YUY2 and MJPG;
+//   8. from the same runs, the delivery latency: the frame's ArrivalTime to the handler;
+//   9. MJPG 1920x1080 at 30 fps: TVLmPreview with its idle capture branch beside the
+//      hand-written preview alone and the hand-written preview with an RGB24 grabber;
+//  10. a slow handler (50 ms) in Latest delivery for a long run: frames delivered and dropped,
+//      and the process's private bytes at its start and end.
 //
-//   LmSnapshotBenchmark.exe [--snapshots N] [--seconds S] [--runs R] [--only M]
+//   LmSnapshotBenchmark.exe [--snapshots N] [--seconds S] [--runs R] [--rounds R]
+//                           [--slow-seconds S] [--only M,...]
 //
 // --snapshots: snapshots per latency series (default 100); --seconds: length of each camera
-// run in measurements 3 and 5 (default 3); --runs: opens and switches each way per program in
-// measurement 6 (default 5); --only: run measurement M alone (1 or 2 for 1-2). Between two snapshots the program waits a random part of a frame
-// interval, so that requests fall at every phase of the camera's frame clock instead of always
-// just after a frame.
+// run in measurements 3, 5, 7 and 9 (default 3); --runs: opens and switches each way per
+// program in measurement 6 (default 5); --rounds: rounds of measurement 9 (default 3);
+// --slow-seconds: length of each run of measurement 10 (default 60); --only: run only the
+// measurements listed, by number or name (see kMeasurements below; 1 or 2 run 1-2, 7 or 8 run
+// 7-8). Between two snapshots the program waits a random part of a frame interval, so that
+// requests fall at every phase of the camera's frame clock instead of always just after a
+// frame.
 //
 // Latencies are read with QueryPerformanceCounter on the GUI thread, which pumps its messages
 // while it waits. CPU time is the process's user + kernel time (GetProcessTimes); under Wine
@@ -32,14 +44,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "benchmarks/BenchSupport.h"
 #include "benchmarks/CameraLoad.h"
+#include "benchmarks/FrameCost.h"
+#include "benchmarks/FrameLatency.h"
+#include "benchmarks/FullHdPreview.h"
 #include "benchmarks/MachineInfo.h"
 #include "benchmarks/OpenAndSwitch.h"
 #include "benchmarks/PreviewCost.h"
+#include "benchmarks/SlowHandler.h"
 #include "benchmarks/SnapshotLatency.h"
 #include "testcam/LmTestCam.h"
 
@@ -68,6 +86,20 @@ const CameraFormat kYuy2Vga{kLmTestCameraUvcName, MEDIASUBTYPE_YUY2, 640, 480, 3
 const CameraFormat kMjpgFullHd{kLmTestCameraUvcName, MEDIASUBTYPE_MJPG, 1920, 1080, 30.0};
 const CameraFormat kMjpgHd{kLmTestCameraUvcName, MEDIASUBTYPE_MJPG, 1280, 720, 30.0};
 const CameraFormat kNv12Hd{kLmTestCameraUvcName, MEDIASUBTYPE_NV12, 1280, 720, 30.0};
+// The frame stream's formats (7-8), and the slow handler's (10) with how long it holds.
+const CameraFormat kFrameFormats[] = {kYuy2Vga, kMjpgHd};
+constexpr DWORD kSlowHandlerMs = 50;
+
+// The measurements, by number and by the name --only also takes; a group (1-2, 7-8) is measured
+// together and runs when any of its numbers is asked for.
+struct Measurement {
+  int First;
+  int Last;
+  const wchar_t* Name;
+};
+constexpr Measurement kMeasurements[] = {
+    {1, 2, L"snapshot"},  {3, 3, L"camera"},         {4, 4, L"uvc-snapshot"},  {5, 5, L"preview-cost"},
+    {6, 6, L"open"},      {7, 8, L"frames"},         {9, 9, L"preview-1080p"}, {10, 10, L"slow-handler"}};
 
 // ---------------------------------------------------------------------------------------------
 // Host window
@@ -94,9 +126,18 @@ HWND CreateHostWindow() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Printing
+// Settings and printing
 
-void PrintHeader(int Snapshots, DWORD LoadMs, int Runs) {
+struct Settings {
+  HWND Host = nullptr;
+  int Snapshots = 0;
+  DWORD LoadMs = 0;
+  int Runs = 0;
+  int Rounds = 0;
+  DWORD SlowMs = 0;
+};
+
+void PrintHeader(const Settings& S) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   SYSTEMTIME now;
@@ -110,10 +151,14 @@ void PrintHeader(int Snapshots, DWORD LoadMs, int Runs) {
   if (!load.empty()) std::wprintf(L"  host load average       %ls (1, 5, 15 min) at the start\n", load.c_str());
   const wchar_t* buildType = LM_BENCHMARK_BUILD_TYPE;
   std::wprintf(L"  build type              %ls\n", *buildType ? buildType : L"none (no optimisation flags)");
-  std::wprintf(L"  cameras                 %ls (1-3), %ls (4-6)\n", kLmTestCameraName, kLmTestCameraUvcName);
-  std::wprintf(L"  snapshots per series    %d, after a 1000 ms warm-up, each requested at a random phase\n", Snapshots);
-  std::wprintf(L"  camera runs             %lu ms per requested rate (3), per program (5)\n", LoadMs);
-  std::wprintf(L"  opens and switches      %d per program and row (6)\n\n", Runs);
+  std::wprintf(L"  cameras                 %ls (1-3), %ls (4-10)\n", kLmTestCameraName, kLmTestCameraUvcName);
+  std::wprintf(L"  snapshots per series    %d, after a 1000 ms warm-up, each requested at a random phase\n", S.Snapshots);
+  std::wprintf(L"  camera runs             %lu ms per requested rate (3), per program (5), per program and\n"
+               L"                          delivery (7-8), per program and round (9)\n",
+               S.LoadMs);
+  std::wprintf(L"  opens and switches      %d per program and row (6)\n", S.Runs);
+  std::wprintf(L"  rounds                  %d (9)\n", S.Rounds);
+  std::wprintf(L"  slow handler            %lu ms per call, %lu ms per program (10)\n\n", kSlowHandlerMs, S.SlowMs);
 }
 
 int ParseInt(int argc, wchar_t** argv, const wchar_t* Name, int Default) {
@@ -122,15 +167,40 @@ int ParseInt(int argc, wchar_t** argv, const wchar_t* Name, int Default) {
   return Default;
 }
 
+// The measurements that --only lists (numbers or names, separated by commas), each as the index
+// of its group in kMeasurements; all of them without --only. False, with the unknown entry in
+// Unknown, when an entry names none.
+bool ParseOnly(int argc, wchar_t** argv, std::vector<bool>& Wanted, std::wstring& Unknown) {
+  const wchar_t* list = nullptr;
+  for (int i = 1; i + 1 < argc; ++i)
+    if (std::wcscmp(argv[i], L"--only") == 0) list = argv[i + 1];
+  Wanted.assign(std::size(kMeasurements), list == nullptr);
+  if (!list) return true;
+  const std::wstring text = list;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t comma = std::min(text.find(L',', start), text.size());
+    const std::wstring entry = text.substr(start, comma - start);
+    start = comma + 1;
+    if (entry.empty()) continue;
+    const int number = _wtoi(entry.c_str());
+    bool found = false;
+    for (size_t m = 0; m < std::size(kMeasurements); ++m) {
+      const Measurement& measurement = kMeasurements[m];
+      if (entry == measurement.Name || (number >= measurement.First && number <= measurement.Last)) {
+        Wanted[m] = true;
+        found = true;
+      }
+    }
+    if (!found) {
+      Unknown = entry;
+      return false;
+    }
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The measurements; each prints its figures and is true when every part of it ran.
-
-struct Settings {
-  HWND Host = nullptr;
-  int Snapshots = 0;
-  DWORD LoadMs = 0;
-  int Runs = 0;
-};
 
 bool RunRgbLatency(const Settings& S, std::mt19937& Random) {
   const bench::LatencyPlan plan{S.Host, kSmallView, kRgbPreview, S.Snapshots};
@@ -204,14 +274,47 @@ bool RunOpenAndSwitch(const Settings& S) {
          std::all_of(switches.begin(), switches.end(), switchComplete);
 }
 
+bool RunFrames(const Settings& S) {
+  std::vector<bench::FrameRow> rows;
+  for (const CameraFormat& format : kFrameFormats) {
+    const std::vector<bench::FrameRow> formatRows = bench::MeasureFrames(S.Host, format, S.LoadMs);
+    rows.insert(rows.end(), formatRows.begin(), formatRows.end());
+  }
+  bench::PrintFrameCost(rows, S.LoadMs);
+  bench::PrintFrameLatency(rows);
+  return std::all_of(rows.begin(), rows.end(), [](const bench::FrameRow& Row) { return Row.Control.Ran && Row.Raw.Ran; });
+}
+
+bool RunFullHdPreview(const Settings& S) {
+  const std::vector<bench::CostRow> rounds = bench::MeasureFullHdPreview(S.Host, kFullView, kMjpgFullHd, S.Rounds, S.LoadMs);
+  bench::PrintFullHdPreview(rounds, kFullView, S.LoadMs);
+  return std::all_of(rounds.begin(), rounds.end(), [](const bench::CostRow& Row) {
+    return Row.Control.Ran && Row.PreviewOnly.Ran && Row.WithGrabber.Ran;
+  });
+}
+
+bool RunSlowHandler(const Settings& S) {
+  const bench::SlowRow row = bench::MeasureSlowHandler(S.Host, kFullView, kMjpgHd, kSlowHandlerMs, S.SlowMs);
+  bench::PrintSlowHandler(row, S.SlowMs);
+  return row.Control.Ran && row.Raw.Ran;
+}
+
 int Run(int argc, wchar_t** argv) {
   Settings settings;
   settings.Snapshots = ParseInt(argc, argv, L"--snapshots", 100);
   settings.LoadMs = static_cast<DWORD>(ParseInt(argc, argv, L"--seconds", 3)) * 1000;
   settings.Runs = ParseInt(argc, argv, L"--runs", 5);
-  const int only = ParseInt(argc, argv, L"--only", 0);
-  const auto wanted = [only](int First, int Last) { return only == 0 || (only >= First && only <= Last); };
-  PrintHeader(settings.Snapshots, settings.LoadMs, settings.Runs);
+  settings.Rounds = ParseInt(argc, argv, L"--rounds", 3);
+  settings.SlowMs = static_cast<DWORD>(ParseInt(argc, argv, L"--slow-seconds", 60)) * 1000;
+  std::vector<bool> wanted;
+  std::wstring unknown;
+  if (!ParseOnly(argc, argv, wanted, unknown)) {
+    std::fwprintf(stderr, L"--only: no measurement \"%ls\"; the measurements are", unknown.c_str());
+    for (const Measurement& m : kMeasurements) std::fwprintf(stderr, L" %d \"%ls\"", m.First, m.Name);
+    std::fwprintf(stderr, L"\n");
+    return 2;
+  }
+  PrintHeader(settings);
   std::fflush(stdout);
 
   settings.Host = CreateHostWindow();
@@ -221,16 +324,21 @@ int Run(int argc, wchar_t** argv) {
   }
   std::mt19937 random(20240611);  // fixed seed: the same request phases on every run
   bool ran = true;
-  const auto measure = [&](bool Wanted, auto Measurement) {
-    if (!Wanted) return;
-    ran = Measurement() && ran;
+  // In the order of kMeasurements.
+  const std::function<bool()> measurements[] = {[&] { return RunRgbLatency(settings, random); },
+                                                [&] { return RunLoad(settings); },
+                                                [&] { return RunUvcLatency(settings, random); },
+                                                [&] { return RunPreviewCost(settings); },
+                                                [&] { return RunOpenAndSwitch(settings); },
+                                                [&] { return RunFrames(settings); },
+                                                [&] { return RunFullHdPreview(settings); },
+                                                [&] { return RunSlowHandler(settings); }};
+  static_assert(std::size(measurements) == std::size(kMeasurements));
+  for (size_t m = 0; m < std::size(measurements); ++m) {
+    if (!wanted[m]) continue;
+    ran = measurements[m]() && ran;
     std::fflush(stdout);
-  };
-  measure(wanted(1, 2), [&] { return RunRgbLatency(settings, random); });
-  measure(wanted(3, 3), [&] { return RunLoad(settings); });
-  measure(wanted(4, 4), [&] { return RunUvcLatency(settings, random); });
-  measure(wanted(5, 5), [&] { return RunPreviewCost(settings); });
-  measure(wanted(6, 6), [&] { return RunOpenAndSwitch(settings); });
+  }
 
   DestroyWindow(settings.Host);
   bench::DispatchPending();

@@ -20,10 +20,10 @@ struct Mark {
 
 // The counter shown in Video now, with the process's CPU time and the time; false when it could
 // not be read within a second (a picture caught while being drawn is read again).
-bool ReadMark(HWND Video, Mark& Out) {
+bool ReadMark(HWND Video, const CameraFormat& Format, Mark& Out) {
   const double deadline = NowMs() + kCounterTimeoutMs;
   for (;;) {
-    Out.Counter = ScreenCounter(Video);
+    Out.Counter = ScreenCounter(Video, Format.Width, Format.Height);
     if (Out.Counter >= 0) {
       Out.CpuMs = ProcessCpuMs();
       Out.TimeMs = NowMs();
@@ -34,17 +34,17 @@ bool ReadMark(HWND Video, Mark& Out) {
   }
 }
 
-// A running preview shown in Video, over Milliseconds after a warm-up.
-CostRun MeasureShown(HWND Video, DWORD Milliseconds) {
+// A running preview of Format shown in Video, over Milliseconds after a warm-up.
+CostRun MeasureShown(HWND Video, const CameraFormat& Format, DWORD Milliseconds) {
   CostRun run;
   PumpUntil(nullptr, kWarmUpMs);
   Mark first, last;
-  if (!ReadMark(Video, first)) {
+  if (!ReadMark(Video, Format, first)) {
     run.Failure = L"the camera's counter cannot be read on screen";
     return run;
   }
   PumpUntil(nullptr, Milliseconds);
-  if (!ReadMark(Video, last)) {
+  if (!ReadMark(Video, Format, last)) {
     run.Failure = L"the camera's counter cannot be read on screen";
     return run;
   }
@@ -55,29 +55,26 @@ CostRun MeasureShown(HWND Video, DWORD Milliseconds) {
   return run;
 }
 
-CostRun MeasureControl(HWND Host, const RECT& View, const CameraFormat& Format, DWORD Milliseconds) {
+}  // namespace
+
+CostRun MeasureControlCost(HWND Host, const RECT& View, const CameraFormat& Format, DWORD Milliseconds) {
   PreviewRig preview(Host, View);
   if (!preview.Open(Format.Camera) || !preview.SelectFormat(Format) || !preview.Start()) {
     CostRun run;
     run.Failure = preview.Failure;
     return run;
   }
-  return MeasureShown(preview.VideoWindow(), Milliseconds);
+  return MeasureShown(preview.VideoWindow(), Format, Milliseconds);
 }
 
-CostRun MeasureRaw(HWND Host, const RECT& View, const CameraFormat& Format, bool Capture, DWORD Milliseconds) {
+CostRun MeasureRawCost(const RawProgramPlan& Plan, DWORD Milliseconds) {
   RawProgram graph;
-  RawProgramPlan plan;
-  plan.Format = Format;
-  plan.Owner = Host;
-  plan.View = View;
-  plan.Capture = Capture;
-  if (!graph.Build(plan) || !graph.Run()) {
+  if (!graph.Build(Plan) || !graph.Run()) {
     CostRun run;
     run.Failure = graph.Failure;
     return run;
   }
-  CostRun run = MeasureShown(graph.VideoWindow(), Milliseconds);
+  CostRun run = MeasureShown(graph.VideoWindow(), Plan.Format, Milliseconds);
   graph.Stop();
   DispatchPending();
   return run;
@@ -85,14 +82,18 @@ CostRun MeasureRaw(HWND Host, const RECT& View, const CameraFormat& Format, bool
 
 double CpuPerFrame(const CostRun& Run) { return Run.Ran && Run.Frames > 0 ? Run.CpuMs / Run.Frames : NAN; }
 
-}  // namespace
-
 CostRow MeasurePreviewCost(HWND Host, const RECT& View, const CameraFormat& Format, DWORD Milliseconds) {
   CostRow row;
   row.Format = Format;
-  row.Control = MeasureControl(Host, View, Format, Milliseconds);
-  row.PreviewOnly = MeasureRaw(Host, View, Format, false, Milliseconds);
-  row.WithGrabber = MeasureRaw(Host, View, Format, true, Milliseconds);
+  row.Control = MeasureControlCost(Host, View, Format, Milliseconds);
+  RawProgramPlan plan;
+  plan.Format = Format;
+  plan.Owner = Host;
+  plan.View = View;
+  plan.Capture = false;
+  row.PreviewOnly = MeasureRawCost(plan, Milliseconds);
+  plan.Capture = true;
+  row.WithGrabber = MeasureRawCost(plan, Milliseconds);
   return row;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "benchmarks/CameraPicture.h"
+#include "benchmarks/RawProgram.h"
 
 namespace bench {
 
@@ -31,9 +32,17 @@ struct CostRow {
   CostRun WithGrabber;  // hand-written: the preview branch and an idle Sample Grabber branch
 };
 
+// One run of Milliseconds after a warm-up: TVLmPreview (Open, SetStreamFormat, Start) at Format,
+// its picture shown in Host at View, or the hand-written program of Plan. The picture fills the
+// view; the camera's counter is read where the view shows it.
+CostRun MeasureControlCost(HWND Host, const RECT& View, const CameraFormat& Format, DWORD Milliseconds);
+CostRun MeasureRawCost(const RawProgramPlan& Plan, DWORD Milliseconds);
+
 // The three runs at Format, each of Milliseconds after a warm-up, the picture shown in Host at
-// View (the picture's own size, so that the counter can be read back from the screen).
+// View.
 CostRow MeasurePreviewCost(HWND Host, const RECT& View, const CameraFormat& Format, DWORD Milliseconds);
+// Process CPU time (ms) per frame that the camera delivered in Run; NAN when unknown.
+double CpuPerFrame(const CostRun& Run);
 void PrintPreviewCost(const std::vector<CostRow>& Rows, DWORD Milliseconds);
 
 }  // namespace bench

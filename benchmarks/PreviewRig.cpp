@@ -1,5 +1,7 @@
 #include "benchmarks/PreviewRig.h"
 
+#include <utility>
+
 #include "benchmarks/BenchSupport.h"
 
 namespace bench {
@@ -56,6 +58,12 @@ bool PreviewRig::SelectFormat(const CameraFormat& Format) {
   }
   Failure = L"the camera lists no " + FormatText(Format) + L" format";
   return false;
+}
+
+void PreviewRig::SetFrames(TVLmFrameDelivery Delivery, TVLmFrameFormat Format, TVLmFrameEvent Handler) {
+  m_Preview->SetFrameDelivery(Delivery);
+  m_Preview->SetFrameFormat(Format);
+  m_Preview->SetOnFrame(std::move(Handler));
 }
 
 bool PreviewRig::Start() { return m_Preview->Start(vlmVideoStretch) || Fail(L"Start"); }

@@ -28,6 +28,8 @@ public:
   bool Open(const wchar_t* Camera);
   // The entry of Format's subtype and size, at Format's rate; the control must be stopped.
   bool SelectFormat(const CameraFormat& Format);
+  // The frame stream for the next Start: Handler raised with the frames in Delivery and Format.
+  void SetFrames(TVLmFrameDelivery Delivery, TVLmFrameFormat Format, TVLmFrameEvent Handler);
   bool Start();
   bool Stop();
   // TakeSnapshot, then messages pumped until OnSnapshot delivered (Figures filled) or TimeoutMs

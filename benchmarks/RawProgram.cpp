@@ -39,18 +39,25 @@ bool RawProgram::Render() {
 }
 
 bool RawProgram::ConnectGrabber() {
+  if (m_Plan.NativeGrabber) return ConnectNativeGrabber(S_OK);
   const HRESULT rgb24 = m_Graph.RenderCapture(m_Graph.Grabber.Get(), m_Sink.Get());
-  if (SUCCEEDED(rgb24)) return true;
   // No converter to 24-bit RGB: take the camera's frames as they come, when they can be
   // converted one at a time.
+  return SUCCEEDED(rgb24) || ConnectNativeGrabber(rgb24);
+}
+
+bool RawProgram::ConnectNativeGrabber(HRESULT Rgb24Result) {
   Microsoft::WRL::ComPtr<IAMStreamConfig> config;
   lm::OwnedMediaType camera;
   lm::FrameFormat frame;
   if (FAILED(m_Graph.Builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_Graph.Camera.Get(),
                                             IID_IAMStreamConfig, reinterpret_cast<void**>(config.GetAddressOf()))) ||
       FAILED(config->GetFormat(camera.Receive())) || !camera.Get() || !lm::FrameFormatOf(*camera.Get(), frame) ||
-      !lm::CanConvertFrame(frame))
-    return Check(rgb24);
+      !lm::CanConvertFrame(frame)) {
+    if (FAILED(Rgb24Result)) return Check(Rgb24Result);
+    Failure = L"the camera's format is not one the library's converter takes";
+    return false;
+  }
   return Check(m_Graph.SetGrabberType(frame.SubType)) && Check(m_Graph.RenderCapture(m_Graph.Grabber.Get(), m_Sink.Get()));
 }
 
@@ -110,5 +117,17 @@ SnapshotResult RawProgram::Snapshot(double TimeoutMs, SnapshotFigures& Figures) 
 }
 
 bool RawProgram::CountSamples() { return Check(m_Graph.SetGrabberCallback(m_Probe.Get(), 0)); }
+
+bool RawProgram::SetCallback(ISampleGrabberCB* Callback, long Mode) {
+  return Check(m_Graph.SetGrabberCallback(Callback, Mode));
+}
+
+lm::FrameFormat RawProgram::Connection() const {
+  lm::FrameFormat format;
+  format.SubType = GrabberSubType;
+  format.Width = Width;
+  format.Height = Height;
+  return format;
+}
 
 }  // namespace bench

@@ -19,6 +19,7 @@
 #include "benchmarks/CameraPicture.h"
 #include "handwritten/GrabberProbe.h"
 #include "handwritten/HandWrittenGraph.h"
+#include "webcam/src/LmFrameConverter.h"
 
 namespace bench {
 
@@ -28,6 +29,9 @@ struct RawProgramPlan {
   HWND Owner = nullptr;  // when given, the preview stream is rendered and shown in Owner at View
   RECT View{};
   bool Capture = true;  // the capture stream into the Sample Grabber and the Null Renderer
+  // The grabber takes the camera's own format even where the system converts it to 24-bit RGB,
+  // as an application that converts the frames it uses itself does.
+  bool NativeGrabber = false;
 };
 
 class RawProgram {
@@ -53,6 +57,10 @@ public:
   SnapshotResult Snapshot(double TimeoutMs, SnapshotFigures& Figures);
   // Attaches the probe in sample mode (SetCallback mode 0), to count the frames that pass.
   bool CountSamples();
+  // Attaches Callback to the grabber in Mode (0: SampleCB, 1: BufferCB); nullptr detaches.
+  bool SetCallback(ISampleGrabberCB* Callback, long Mode);
+  // The grabber's connection as the library's converter describes a frame.
+  lm::FrameFormat Connection() const;
   // The grabber's callback; only with a capture stream.
   const handwritten::GrabberProbe& Probe() const { return *m_Probe.Get(); }
 
@@ -67,8 +75,13 @@ private:
   bool Check(HRESULT Hr);
   // Sets the plan's format and renders the plan's streams.
   bool Render();
-  // The capture stream into the grabber: as 24-bit RGB, else in the camera's own format.
+  // The capture stream into the grabber: as 24-bit RGB (unless the plan says native), else in
+  // the camera's own format.
   bool ConnectGrabber();
+  // The capture stream into the grabber in the camera's own format, when the library's
+  // converter can convert it; otherwise the failed RGB24 connection's Rgb24Result, or (S_OK:
+  // none was tried) a failure of its own.
+  bool ConnectNativeGrabber(HRESULT Rgb24Result);
   bool ReadConnection();
 
   RawProgramPlan m_Plan;

@@ -3,9 +3,7 @@
 namespace handwritten {
 
 Microsoft::WRL::ComPtr<GrabberProbe> GrabberProbe::Create(EventReset Reset, double (*Clock)()) {
-  Microsoft::WRL::ComPtr<GrabberProbe> probe;
-  *probe.GetAddressOf() = new GrabberProbe(Reset, Clock);  // takes the new object's one reference
-  return probe;
+  return Adopt(new GrabberProbe(Reset, Clock));
 }
 
 GrabberProbe::GrabberProbe(EventReset Reset, double (*Clock)())
@@ -13,25 +11,6 @@ GrabberProbe::GrabberProbe(EventReset Reset, double (*Clock)())
 
 GrabberProbe::~GrabberProbe() {
   if (m_Arrived) CloseHandle(m_Arrived);
-}
-
-STDMETHODIMP GrabberProbe::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ISampleGrabberCB)) {
-    *ppv = static_cast<ISampleGrabberCB*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) GrabberProbe::AddRef() { return ++m_References; }
-
-STDMETHODIMP_(ULONG) GrabberProbe::Release() {
-  const ULONG left = --m_References;
-  if (left == 0) delete this;
-  return left;
 }
 
 STDMETHODIMP GrabberProbe::SampleCB(double, IMediaSample*) {

@@ -19,23 +19,18 @@
 #include <utility>
 #include <vector>
 
-#include "webcam/LmSampleGrabber.h"
+#include "handwritten/GrabberCallback.h"
 
 namespace handwritten {
 
 enum class EventReset { Auto, Manual };
 
-class GrabberProbe final : public ISampleGrabberCB {
+class GrabberProbe final : public GrabberCallback {
 public:
   // A new probe, owned by the caller's reference. Clock (milliseconds), when given, times the
   // samples.
   static Microsoft::WRL::ComPtr<GrabberProbe> Create(EventReset Reset, double (*Clock)() = nullptr);
-  GrabberProbe(const GrabberProbe&) = delete;
-  GrabberProbe& operator=(const GrabberProbe&) = delete;
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   // Streaming thread.
   STDMETHODIMP SampleCB(double SampleTime, IMediaSample* Sample) override;
   STDMETHODIMP BufferCB(double SampleTime, BYTE* Buffer, long Length) override;
@@ -52,9 +47,8 @@ public:
 
 private:
   GrabberProbe(EventReset Reset, double (*Clock)());
-  ~GrabberProbe();
+  ~GrabberProbe() override;
 
-  std::atomic<ULONG> m_References{1};
   const HANDLE m_Arrived;
   double (*const m_Clock)();
   std::atomic<bool> m_Armed{false};  // the GUI thread arms, the streaming thread spends

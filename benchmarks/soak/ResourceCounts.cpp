@@ -1,11 +1,11 @@
 #include "soak/ResourceCounts.h"
 
-#include <psapi.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
 #include <vector>
 
+#include "benchmarks/BenchSupport.h"
 #include "support/TestWindow.h"
 
 namespace soak {
@@ -75,16 +75,6 @@ int64_t CountThreads() {
   return count;
 }
 
-int64_t CountPrivateBytes() {
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof(memory);
-  if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory)))
-    return -1;
-  // PagefileUsage is the private committed memory on Windows (as PrivateUsage); Wine fills only
-  // it, from the process's anonymous resident memory and swap.
-  return static_cast<int64_t>(memory.PagefileUsage);
-}
-
 std::wstring TypeName(HANDLE Handle) {
   std::vector<BYTE> buffer(1024);
   ULONG length = 0;
@@ -109,7 +99,7 @@ ResourceCounts ResourceCounts::operator+(const ResourceCounts& Other) const {
 ResourceCounts CountResources() {
   ResourceCounts counts;
   counts.Handles = CountHandles();
-  counts.PrivateBytes = CountPrivateBytes();
+  counts.PrivateBytes = bench::ProcessPrivateBytes();
   counts.Threads = CountThreads();
   counts.Gdi = testwin::GdiObjects();
   counts.User = testwin::UserObjects();
