@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything as Release (in build/release), and runs the
 # snapshot benchmark under Wine in its own prefix (build/release/bench-wineprefix), with the
 # project's test cameras and test decoder registered there. It prints figures and checks
-# nothing; arguments go to the program (--snapshots N, --seconds S, --runs R, --only M).
+# nothing; arguments go to the program (--snapshots N, --seconds S, --runs R, --rounds R,
+# --slow-seconds S, --only M,...).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="${BUILD_DIR:-$root/build}"
