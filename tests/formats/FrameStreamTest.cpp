@@ -167,6 +167,25 @@ TEST(FrameStream, BothDeliveriesCountTimeAndCarryTheCamerasCounter) {
   }
 }
 
+// A camera with a preview pin of its own: the capture pin still feeds the frames.
+TEST(FrameStream, TheCameraWithAPreviewPinDeliversFramesToo) {
+  FrameProbe preview;
+  Host(preview);
+  FrameLog log;
+  preview.SetOnFrame(log.Handler());
+  ASSERT_TRUE(preview.OpenDevice(kLmTestCameraPreviewDevicePath)) << preview.ErrorStatus();
+  ASSERT_TRUE(preview.Start(vlmVideoStretch));
+  ASSERT_TRUE(testwin::PumpUntil([&] { return log.Count() >= 5; }, 5000));
+  ASSERT_TRUE(preview.Close());
+  const std::vector<Seen> frames = log.Frames();
+  for (size_t i = 1; i < frames.size(); ++i) {
+    EXPECT_GT(frames[i].Number, frames[i - 1].Number);
+    EXPECT_GT(frames[i].Counter, frames[i - 1].Counter);
+  }
+  EXPECT_GT(frames.back().Width, 0);
+  EXPECT_EQ(frames.back().Stride, (frames.back().Width * 3 + 3) / 4 * 4);
+}
+
 TEST(FrameStream, ASlowLatestHandlerDropsFramesWithoutMemoryGrowing) {
   FrameProbe preview;
   Host(preview);
