@@ -26,6 +26,11 @@ set(lm_cxx_headers ${LM_GCC_LIBRARY_DIR}/include/c++)
 # As the system's C++ headers: CMake adds them to every compile, so that flags a project gives
 # (-DCMAKE_CXX_FLAGS=...) leave them in place.
 set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${lm_cxx_headers} ${lm_cxx_headers}/${TOOLCHAIN_PREFIX} ${lm_cxx_headers}/backward)
+# GCC for this target predefines __GXX_TYPEINFO_EQUALITY_INLINE as 0: type_info's operator== is
+# then libstdc++'s out-of-line function, not an inline copy in every object. clang does not, and
+# its inline copies clash with libstdc++'s own where libstdc++ is linked statically; define it as
+# GCC does so that both compilers' objects agree.
+string(APPEND CMAKE_CXX_FLAGS_INIT " -D__GXX_TYPEINFO_EQUALITY_INLINE=0")
 # lld links; GCC's folder gives libstdc++ and libgcc; -pthread adds winpthread, which the POSIX
 # flavour of libstdc++ needs (GCC's driver adds it on its own).
 foreach(kind EXE SHARED MODULE)
